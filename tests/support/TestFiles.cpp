@@ -1,0 +1,31 @@
+#include "TestFiles.h"
+
+#include <QColor>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace testfiles {
+
+QString CorpusDir() {
+    const QString dir = QStringLiteral(DUVIX_CORPUS_DIR);
+    if (!QFileInfo::exists(dir + "/MANIFEST.tsv")) {
+        ADD_FAILURE() << "test pictures missing: " << dir.toStdString();
+    }
+    return dir;
+}
+
+QString DataDir() { return QStringLiteral(DUVIX_TEST_DATA_DIR); }
+
+QString WriteSolidPicture(const QString& folder, const QString& name, int w, int h, unsigned rgb) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(QColor::fromRgb(rgb));
+    const QString path = QDir(folder).filePath(name);
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    const char* fmt = suffix == "bmp" ? "BMP" : suffix == "png" ? "PNG" : "JPG";  // Qt writes no GIF
+    EXPECT_TRUE(img.save(path, fmt, 95)) << path.toStdString();
+    return path;
+}
+
+}  // namespace testfiles

@@ -1,0 +1,15 @@
+#pragma once
+// Paths to the test pictures; fail loudly when they are missing.
+#include <QString>
+
+namespace testfiles {
+
+// The folder of third-party pictures with MANIFEST.tsv; ADD_FAILURE when absent.
+QString CorpusDir();
+// Small pictures kept with the tests.
+QString DataDir();
+// Writes a solid-colour picture in the given format ("bmp", "jpg", "png") and returns its path.
+QString WriteSolidPicture(const QString& folder, const QString& name, int w, int h,
+                          unsigned rgb = 0x3366cc);
+
+}  // namespace testfiles
