@@ -1,0 +1,29 @@
+#include "platform/DropData.h"
+
+#include "platform/RuntimeError.h"
+
+#include <QMimeData>
+#include <QUrl>
+
+namespace platform {
+
+DropData DropData::FromMime(const QMimeData* mime) {
+    QStringList files;
+    if (mime != nullptr && mime->hasUrls()) {
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile()) {
+                files << url.toLocalFile();
+            }
+        }
+    }
+    return DropData(files);
+}
+
+QString DropData::Files(int index) const {
+    if (index < 1 || index > files_.size()) {
+        throw RuntimeError(kErrNoFileInDrop, "The drop holds no file");
+    }
+    return files_.at(index - 1);
+}
+
+}  // namespace platform

@@ -1,0 +1,173 @@
+#include "platform/Form.h"
+
+#include "platform/ClientArea.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <unordered_map>
+
+namespace platform {
+namespace {
+int g_loadedForms = 0;
+std::function<void()>& OnLastUnloaded() {
+    static std::function<void()> action;
+    return action;
+}
+}  // namespace
+
+namespace detail {
+QPointer<Form>& InstanceSlot(std::type_index type) {
+    static std::unordered_map<std::type_index, QPointer<Form>> table;
+    return table[type];
+}
+}  // namespace detail
+
+Form::Form(const QString& name) : client_(new ClientArea(this)) {
+    setObjectName(name);
+    setCentralWidget(client_);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+Form::~Form() {
+    if (loaded_) {
+        loaded_ = false;
+        --g_loadedForms;
+    }
+}
+
+void Form::Load() {
+    if (loaded_) {
+        return;
+    }
+    loaded_ = true;
+    ++g_loadedForms;
+    Form_Load();
+}
+
+void Form::Show(ShowMode mode) {
+    Load();
+    if (!loaded_) {
+        return;  // Form_Load unloaded its own window
+    }
+    if (mode == ShowMode::Modal) {
+        setWindowModality(Qt::ApplicationModal);
+    }
+    show();
+    raise();
+    activateWindow();
+    if (mode == ShowMode::Modal) {
+        QEventLoop loop;
+        connect(this, &Form::Unloaded, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+}
+
+void Form::Unload() {
+    if (!loaded_ || unloading_) {
+        return;
+    }
+    unloading_ = true;
+    hide();
+    loaded_ = false;
+    --g_loadedForms;
+    // The next reference by name builds a fresh window.
+    QPointer<Form>& slot = detail::InstanceSlot(std::type_index(typeid(*this)));
+    if (slot.data() == this) {
+        slot = nullptr;
+    }
+    emit Unloaded();
+    deleteLater();
+    if (g_loadedForms == 0 && OnLastUnloaded()) {
+        OnLastUnloaded()();
+    }
+}
+
+void Form::SetOnLastFormUnloaded(std::function<void()> action) {
+    OnLastUnloaded() = std::move(action);
+}
+
+int Form::LoadedFormCount() { return g_loadedForms; }
+
+quintptr Form::hWnd() const { return static_cast<quintptr>(winId()); }
+
+float Form::TwipsPerPixel() const {
+    const QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    const double dpi = s != nullptr ? s->logicalDotsPerInchX() : 96.0;
+    return static_cast<float>(1440.0 / (dpi > 0 ? dpi : 96.0));
+}
+
+float Form::ScaleWidth() const { return static_cast<float>(client_->width()) * TwipsPerPixel(); }
+float Form::ScaleHeight() const { return static_cast<float>(client_->height()) * TwipsPerPixel(); }
+
+QWidget* Form::Client() const { return client_; }
+
+void Form::SetBackColor(const QColor& color) {
+    QPalette pal = client_->palette();
+    pal.setColor(QPalette::Window, color);
+    client_->setPalette(pal);
+    client_->setAutoFillBackground(true);
+}
+
+void Form::SetOLEDropMode(bool manual) { client_->SetAcceptFileDrops(manual); }
+
+void Form::SetRestoredClientSize(float widthTwips, float heightTwips, bool centred) {
+    const float tpp = TwipsPerPixel();
+    const int menuHeight = menuWidget() != nullptr ? menuWidget()->sizeHint().height() : 0;
+    const QSize size(qRound(widthTwips / tpp), qRound(heightTwips / tpp) + menuHeight);
+    resize(size);
+    const QScreen* s = QGuiApplication::primaryScreen();
+    if (centred && s != nullptr) {
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size,
+                                        s->availableGeometry()));
+    }
+}
+
+void Form::AddMenuCommand(const QString& name, const QString& caption,
+                          std::function<void()> command) {
+    QAction* action = menuBar()->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [command = std::move(command)] { command(); });
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+    // The close box unloads, as "Exit" does; Unload destroys the window itself.
+    event->ignore();
+    Unload();
+}
+
+void Form::keyPressEvent(QKeyEvent* event) {
+    if (keyPreview_) {
+        RaiseKeyPress(event);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void Form::RaiseKeyPress(QKeyEvent* event) {
+    int code = 0;
+    switch (event->key()) {
+    case Qt::Key_Escape: code = 27; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: code = 13; break;
+    case Qt::Key_Backspace: code = 8; break;
+    case Qt::Key_Tab: code = 9; break;
+    default:
+        if (!event->text().isEmpty()) {
+            code = event->text().at(0).unicode();
+        }
+    }
+    if (code == 0) {
+        event->ignore();  // not a character key
+        return;
+    }
+    auto keyAscii = static_cast<int16_t>(code);
+    Form_KeyPress(keyAscii);
+    event->accept();
+}
+
+}  // namespace platform

@@ -1,0 +1,125 @@
+#include "platform/ImageControl.h"
+
+#include "platform/ClientArea.h"
+#include "platform/Form.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <cmath>
+
+namespace platform {
+
+ImageControl::ImageControl(Form* form, const QString& name) : QWidget(form->Client()), form_(form) {
+    setObjectName(name);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void ImageControl::SetPicture(std::shared_ptr<const Picture> picture) {
+    picture_ = std::move(picture);
+    cache_ = QImage();
+    update();
+}
+
+bool ImageControl::LoadPicture(const QString& path, QString* error) {
+    LoadResult r = LoadPictureFile(path, CurrentDisplayTarget());
+    if (!r.picture) {
+        if (error != nullptr) {
+            *error = r.error;
+        }
+        return false;
+    }
+    SetPicture(std::make_shared<const Picture>(std::move(*r.picture)));
+    return true;
+}
+
+void ImageControl::SetStretch(bool on) {
+    stretch_ = on;
+    cache_ = QImage();
+    update();
+}
+
+bool ImageControl::Move(double left, double top, double width, double height) {
+    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) ||
+        !std::isfinite(height) || width < 0 || height < 0) {
+        return false;
+    }
+    left_ = static_cast<float>(left);
+    top_ = static_cast<float>(top);
+    width_ = static_cast<float>(width);
+    height_ = static_cast<float>(height);
+    Place();
+    return true;
+}
+
+void ImageControl::Place() {
+    // Round the edges, not the size, so neighbouring rectangles stay exact.
+    const double tpp = form_->TwipsPerPixel();
+    const int x0 = static_cast<int>(std::lround(left_ / tpp));
+    const int y0 = static_cast<int>(std::lround(top_ / tpp));
+    const int x1 = static_cast<int>(std::lround((static_cast<double>(left_) + width_) / tpp));
+    const int y1 = static_cast<int>(std::lround((static_cast<double>(top_) + height_) / tpp));
+    setGeometry(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+}
+
+void ImageControl::paintEvent(QPaintEvent*) {
+    if (!picture_ || picture_->image.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    const QImage& src = picture_->image;
+    if (!stretch_) {
+        // Natural size: one picture pixel per device pixel.
+        QImage img = src;
+        img.setDevicePixelRatio(devicePixelRatioF());
+        painter.drawImage(QPointF(0, 0), img);
+        return;
+    }
+    const qreal dpr = devicePixelRatioF();
+    const QSize device(qRound(width() * dpr), qRound(height() * dpr));
+    if (device.isEmpty()) {
+        return;
+    }
+    if (cache_.size() != device) {
+        // Area-averaging downscale once per size; a repaint is then a plain blit.
+        cache_ = src.size() == device
+                     ? src
+                     : src.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        cache_.setDevicePixelRatio(dpr);
+    }
+    painter.drawImage(QPointF(0, 0), cache_);
+}
+
+void ImageControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    if (onDblClick) {
+        onDblClick();
+    }
+}
+
+void ImageControl::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ImageControl::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ImageControl::dropEvent(QDropEvent* event) {
+    DropData data = DropData::FromMime(event->mimeData());
+    auto effect = static_cast<int32_t>(event->dropAction());
+    const float tpp = form_->TwipsPerPixel();
+    const QPointF p = event->position();
+    if (onOLEDragDrop) {
+        onOLEDragDrop(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
+                      static_cast<float>(p.x()) * tpp, static_cast<float>(p.y()) * tpp);
+    }
+    event->acceptProposedAction();
+}
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+#pragma once
+// A picture drawn on its window, stretched to its own rectangle (twips), with no background of its own.
+#include "platform/DropData.h"
+#include "platform/Picture.h"
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+class Form;
+
+class ImageControl : public QWidget {
+    Q_OBJECT
+public:
+    ImageControl(Form* form, const QString& name);
+
+    void SetPicture(std::shared_ptr<const Picture> picture);
+    // Loads the file through the picture loader; on failure the control keeps its picture.
+    bool LoadPicture(const QString& path, QString* error = nullptr);
+    const Picture* GetPicture() const { return picture_.get(); }
+    // Natural size in HIMETRIC; 0 x 0 without a picture.
+    int32_t PictureWidth() const { return picture_ ? picture_->Width : 0; }
+    int32_t PictureHeight() const { return picture_ ? picture_->Height : 0; }
+
+    void SetStretch(bool on);
+    bool Stretch() const { return stretch_; }
+    QString Tag() const { return tag_; }
+    void SetTag(const QString& tag) { tag_ = tag; }
+    bool Visible() const { return !isHidden(); }
+    void SetVisible(bool visible) { setVisible(visible); }
+    void SetOLEDropMode(bool manual) { setAcceptDrops(manual); }
+
+    // Twips, as last set (not re-derived from pixels).
+    float Left() const { return left_; }
+    float Top() const { return top_; }
+    float Width() const { return width_; }
+    float Height() const { return height_; }
+    bool SetWidth(double width) { return Move(left_, top_, width, height_); }
+    bool SetHeight(double height) { return Move(left_, top_, width_, height); }
+    // Refuses (false, nothing changes) a negative size or a value that is not finite.
+    bool Move(double left, double top, double width, double height);
+
+    std::function<void()> onDblClick;
+    std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)> onOLEDragDrop;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void Place();
+
+    Form* form_;
+    std::shared_ptr<const Picture> picture_;
+    QImage cache_;  // the picture at this control's size in device pixels
+    bool stretch_ = false;
+    QString tag_;
+    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+#pragma once
+// The screen's mouse pointer for the whole program: 11 hourglass, 0 default.
+
+namespace platform {
+
+inline constexpr int kPointerDefault = 0;
+inline constexpr int kPointerHourglass = 11;
+
+void SetMousePointer(int code);
+int MousePointer();
+
+}  // namespace platform
