@@ -1,0 +1,43 @@
+// The loading routes of the comparison window: drops on the window or a pane, and the menu.
+#include "app/frmDuvix.h"
+
+#include "app/rules/PaneLayout.h"
+#include "common/mCommon.h"
+#include "dialogs/cFileDialog.h"
+#include "platform/MousePointer.h"
+
+void frmDuvix::Form_Load() {
+    UpdateNaturalSize(img1);
+    UpdateNaturalSize(img2);
+}
+
+void frmDuvix::LoadPaneImage(const QString& path, float pane) {
+    if (!FileExists(path) || !panes::IsSupportedImage(path)) {
+        return;  // a rejected file changes nothing and is not reported
+    }
+    platform::SetMousePointer(platform::kPointerHourglass);
+    platform::ImageControl* target = pane == 1 ? img1 : img2;
+    // A file that does not decode leaves the pane as it was (picture, path and sizes),
+    // so a double-click never opens a file the pane does not show.
+    if (target->LoadPicture(path)) {
+        target->SetTag(path);
+        UpdateNaturalSize(target);
+    }
+    ArrangePanes();
+    platform::SetMousePointer(platform::kPointerDefault);
+}
+
+void frmDuvix::Form_OLEDragDrop(platform::DropData& data, int32_t&, int16_t, int16_t, float x,
+                                float) {
+    try {
+        const QString first = data.Files(1);
+        LoadPaneImage(first, static_cast<float>(panes::PaneForDrop(ScaleWidth(), x)));
+    } catch (const std::exception&) {
+        // A drop without a file loads nothing.
+    }
+}
+
+void frmDuvix::LoadFromDialog(platform::ImageControl*) {}
+
+void frmDuvix::menImage1_Click() { LoadFromDialog(img1); }
+void frmDuvix::menImage2_Click() { LoadFromDialog(img2); }

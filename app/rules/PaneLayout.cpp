@@ -1,0 +1,42 @@
+#include "app/rules/PaneLayout.h"
+
+#include <cmath>
+
+namespace panes {
+
+Boxes BoxesFor(float scaleWidth, float scaleHeight) {
+    const float m = kMargin;
+    return {(static_cast<double>(scaleWidth) - m * 3) / 2, static_cast<double>(scaleHeight) - m * 2};
+}
+
+Placement PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
+    const double m = kMargin;
+    const FitSize fit = FitIntoBox(naturalWidth, ratio, b.bw, b.bh);
+    const double boxLeft = pane == 1 ? m : 2 * m + b.bw;
+    Placement p;
+    p.left = static_cast<float>(boxLeft + (b.bw - fit.w) / 2);
+    p.top = m + (b.bh - fit.h) / 2;
+    p.width = fit.w;
+    p.height = fit.h;
+    return p;
+}
+
+int DropHalf(float scaleWidth) {
+    // Round half to even, as the platform's integer conversion does.
+    const double whole = std::nearbyint(static_cast<double>(scaleWidth));
+    return static_cast<int>(whole) / 2;
+}
+
+int PaneForDrop(float scaleWidth, double x) { return x <= DropHalf(scaleWidth) ? 1 : 2; }
+
+bool IsSupportedImage(const QString& path) {
+    const QString tail = path.toUpper().right(4);
+    for (const char* ending : {".GIF", ".JPG", ".BMP", ".WMF"}) {
+        if (tail == QLatin1String(ending)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace panes

@@ -1,0 +1,3 @@
+#include "common/Globals.h"
+
+QString gCurrentFile;

@@ -1,0 +1,3 @@
+#pragma once
+// Replaced by the file dialog class.
+class cFileDialog {};

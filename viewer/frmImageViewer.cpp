@@ -1,0 +1,47 @@
+#include "viewer/frmImageViewer.h"
+
+#include "common/Globals.h"
+#include "platform/rules/Units.h"
+#include "viewer/rules/ViewerFit.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+frmImageViewer::frmImageViewer() : platform::Form(QStringLiteral("frmImageViewer")) {
+    SetCaption(QStringLiteral("Image Viewer"));
+    SetBackColor(Qt::black);
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    SetKeyPreview(true);
+    img = new platform::ImageControl(this, QStringLiteral("img"));
+    img->SetStretch(true);
+    img->Move(360, 360, 3840, 2220);
+    img->onDblClick = [this] { img_DblClick(); };
+    // Cover the whole screen even where the window manager does not maximise frameless windows.
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        setGeometry(s->geometry());
+    }
+    setWindowState(Qt::WindowMaximized);
+}
+
+void frmImageViewer::Form_Load() {
+    // Every step's failure is skipped: a missing or broken file leaves an empty, black viewer
+    // captioned with the path.
+    SetCaption(gCurrentFile);
+    img->LoadPicture(gCurrentFile);
+    mWidth = platform::HimetricToTwips(static_cast<float>(img->PictureWidth()));
+    mHeight = platform::HimetricToTwips(static_cast<float>(img->PictureHeight()));
+    mRatio = mWidth / mHeight;
+}
+
+void frmImageViewer::Form_Resize() {
+    img->SetVisible(false);
+    const viewerfit::Placement p = viewerfit::Place(ScaleWidth(), ScaleHeight(), mWidth, mRatio);
+    img->Move(p.left, p.top, p.width, p.height);  // refused for an empty picture or a tiny window
+    img->SetVisible(true);
+}
+
+void frmImageViewer::Form_KeyPress(int16_t& keyAscii) {
+    if (keyAscii == 27) {
+        Unload();
+    }
+}
