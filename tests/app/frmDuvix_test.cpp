@@ -1,0 +1,135 @@
+// The comparison window as a person meets it: start state, layout on resize, Exit and close box.
+#include "app/frmDuvix.h"
+#include "app/modDuvix.h"
+#include "platform/rules/Units.h"
+#include "tests/support/TestFiles.h"
+
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class ComparisonWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Form::SetOnLastFormUnloaded([this] { ++programEnded; });
+        modDuvix::Main();
+        form = &platform::Instance<frmDuvix>();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    }
+    void TearDown() override {
+        if (platform::InstanceExists<frmDuvix>()) {
+            platform::Instance<frmDuvix>().Unload();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::Form::SetOnLastFormUnloaded({});
+    }
+    // The pane's rectangle in twips as the layout should place it.
+    static void ExpectPlaced(const platform::ImageControl* img, double x, double y, double w,
+                             double h) {
+        EXPECT_NEAR(img->Left(), x, 0.01);
+        EXPECT_NEAR(img->Top(), y, 0.01);
+        EXPECT_NEAR(img->Width(), w, 0.01);
+        EXPECT_NEAR(img->Height(), h, 0.01);
+    }
+    frmDuvix* form = nullptr;
+    int programEnded = 0;
+};
+
+TEST_F(ComparisonWindow, StartsMaximisedGreyWithThreeCommandItems) {
+    EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form->windowTitle(), "Duvix");
+    EXPECT_EQ(form->Client()->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
+    const QList<QAction*> items = form->menuBar()->actions();
+    ASSERT_EQ(items.size(), 3);
+    const QStringList expected{"Exit", "Left Image", "Right Image"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(items[i]->text(), expected[i]);
+        EXPECT_EQ(items[i]->menu(), nullptr) << "no drop-down";
+        EXPECT_TRUE(items[i]->shortcut().isEmpty());
+        EXPECT_FALSE(items[i]->text().contains('&')) << "no access key";
+    }
+    EXPECT_TRUE(form->img1->Visible());
+    EXPECT_TRUE(form->img2->Visible());
+    EXPECT_TRUE(form->img1->Tag().isEmpty());
+    EXPECT_TRUE(std::isnan(form->mLeftRatio));
+    EXPECT_TRUE(std::isnan(form->mRightRatio));
+    EXPECT_EQ(form->mLeftWidth, 0);
+}
+
+TEST_F(ComparisonWindow, RestoredClientAreaIsTheDesignSizeCentred) {
+    form->showNormal();
+    QTest::qWait(20);
+    EXPECT_EQ(form->Client()->width(), 564);
+    EXPECT_EQ(form->Client()->height(), 377);
+    EXPECT_FLOAT_EQ(form->ScaleWidth(), 8460);
+    EXPECT_FLOAT_EQ(form->ScaleHeight(), 5655);
+    const QRect screen = form->screen()->availableGeometry();
+    EXPECT_NEAR(form->geometry().center().x(), screen.center().x(), 2);
+    EXPECT_NEAR(form->geometry().center().y(), screen.center().y(), 2);
+}
+
+TEST_F(ComparisonWindow, ResizeRefitsBothPanesEvenWithOnePicture) {
+    QTemporaryDir dir;
+    const QString pic = testfiles::WriteSolidPicture(dir.path(), "wide.bmp", 600, 300);
+    form->LoadPaneImage(pic, 1);
+    ASSERT_EQ(form->img1->Tag(), pic);
+    // 600 px at 96 dpi: 15875 HIMETRIC -> 9000 twips.
+    EXPECT_NEAR(form->mLeftWidth, 9000, 0.01);
+    EXPECT_NEAR(form->mLeftRatio, 2.0, 1e-3);  // 300 px is 7937.5 HIMETRIC, stored whole
+    const double ratio = form->mLeftRatio;
+
+    for (const QSize size : {QSize(500, 400), QSize(300, 500), QSize(700, 300)}) {
+        form->showNormal();
+        form->resize(size.width(), size.height() + form->menuBar()->height());
+        QTest::qWait(20);
+        ASSERT_EQ(form->Client()->size(), size);
+        const double bw = (form->ScaleWidth() - 90) / 2;
+        const double bh = form->ScaleHeight() - 60;
+        double w = std::min(9000.0, bw);
+        double h = w / ratio;
+        if (h > bh) {
+            h = bh;
+            w = bh * ratio;
+        }
+        ExpectPlaced(form->img1, 30 + (bw - w) / 2, 30 + (bh - h) / 2, w, h);
+        EXPECT_TRUE(form->img1->Visible());
+        EXPECT_TRUE(form->img2->Visible());
+    }
+}
+
+TEST_F(ComparisonWindow, TinyWindowKeepsPanesShown) {
+    form->showNormal();
+    form->resize(3, form->menuBar()->height() + 2);
+    QTest::qWait(20);
+    form->ArrangePanes();
+    EXPECT_TRUE(form->img1->Visible());
+    EXPECT_TRUE(form->img2->Visible());
+}
+
+TEST_F(ComparisonWindow, ExitEndsTheProgramAtOnce) {
+    QAction* exit = form->menuBar()->actions().at(0);
+    exit->trigger();
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_FALSE(platform::InstanceExists<frmDuvix>());
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(ComparisonWindow, CloseBoxEndsTheProgramLikeExit) {
+    form->close();
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_FALSE(platform::InstanceExists<frmDuvix>());
+}
+
+TEST_F(ComparisonWindow, MenuBarItemRunsOnASingleClick) {
+    QMenuBar* bar = form->menuBar();
+    const QRect exitRect = bar->actionGeometry(bar->actions().at(0));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, exitRect.center());
+    EXPECT_EQ(programEnded, 1);
+}
+
+}  // namespace
