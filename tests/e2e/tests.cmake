@@ -1,0 +1,9 @@
+# End-to-end tests: the real binary on an Xvfb desktop with openbox, driven by xdotool.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(_e2e ${CMAKE_CURRENT_LIST_DIR})
+set(_art ${CMAKE_BINARY_DIR}/e2e-artifacts)
+foreach(_case startup restore)
+  add_test(NAME e2e.${_case}
+           COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_startup.py $<TARGET_FILE:duvix> ${_art} ${_case})
+  set_tests_properties(e2e.${_case} PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
+endforeach()
