@@ -1,0 +1,69 @@
+#include "platform/FileListBox.h"
+
+#include "platform/Form.h"
+
+#include <QDir>
+#include <cmath>
+
+namespace platform {
+
+FileListBox::FileListBox(Form* form, const QString& name) : QListWidget(form->Client()), form_(form) {
+    setObjectName(name);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        selectedByPress_ = true;
+        if (row >= 0 && onClick) {
+            onClick();
+        }
+    });
+    // A click on the name already selected raises the event again.
+    connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem*) {
+        if (!selectedByPress_ && onClick) {
+            onClick();
+        }
+    });
+}
+
+void FileListBox::mousePressEvent(QMouseEvent* event) {
+    selectedByPress_ = false;
+    QListWidget::mousePressEvent(event);
+}
+
+void FileListBox::SetPath(const QString& path) {
+    path_ = path;
+    Refresh();
+}
+
+void FileListBox::SetPattern(const QString& pattern) {
+    pattern_ = pattern;
+    Refresh();
+}
+
+QString FileListBox::FileName() const {
+    const QListWidgetItem* item = currentItem();
+    return item != nullptr ? item->text() : QString();
+}
+
+void FileListBox::Refresh() {
+    const QSignalBlocker quiet(this);
+    clear();
+    // Patterns match without regard to case, as on the desktop where these names come from.
+    const QDir dir(path_, pattern_, QDir::Name | QDir::IgnoreCase, QDir::Files);
+    if (path_.isEmpty() || !dir.exists()) {
+        return;
+    }
+    addItems(dir.entryList());
+}
+
+bool FileListBox::Move(double left, double top, double width, double height) {
+    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) ||
+        !std::isfinite(height) || width < 0 || height < 0) {
+        return false;
+    }
+    const double tpp = form_->TwipsPerPixel();
+    setGeometry(static_cast<int>(std::lround(left / tpp)), static_cast<int>(std::lround(top / tpp)),
+                static_cast<int>(std::lround(width / tpp)), static_cast<int>(std::lround(height / tpp)));
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+// A list of the snapshots in a fixed folder with a preview; double-click opens the viewer.
+#include "platform/FileListBox.h"
+#include "platform/Form.h"
+#include "platform/ImageControl.h"
+
+class frmImageBrowser : public platform::Form {
+    Q_OBJECT
+public:
+    // The folder text is a constant of the window; tests may hand another one in.
+    explicit frmImageBrowser(QString folder = QStringLiteral("d:\\snapshots\\"));
+
+    platform::FileListBox* FL;
+    platform::ImageControl* img;
+
+    void FL_Click();
+    void img_DblClick();
+
+protected:
+    void Form_Load() override;
+
+private:
+    const QString folder_;
+    QString previewed_;  // the name last previewed, empty before the first
+};
