@@ -1,0 +1,29 @@
+# Resource checks need the generator, MinGW's resource compiler, desktop-file-validate and
+# the Debian packaging tools. A missing tool fails its test: it is never skipped.
+
+find_program(DUVIX_WINDRES x86_64-w64-mingw32-windres)
+find_program(DUVIX_CPP cpp)
+foreach(_tool DUVIX_WINDRES DUVIX_CPP)
+  if(NOT ${_tool})
+    set(${_tool} "")
+  endif()
+endforeach()
+
+set(_res_dir ${PROJECT_SOURCE_DIR}/resources)
+target_compile_definitions(resources_icons_test PRIVATE
+  DUVIX_RESOURCES_DIR="${_res_dir}"
+  DUVIX_ICONGEN="$<TARGET_FILE:duvix-icongen>")
+add_dependencies(resources_icons_test duvix-icongen)
+target_compile_definitions(resources_rc_test PRIVATE
+  DUVIX_RESOURCES_DIR="${_res_dir}"
+  DUVIX_WINDRES="${DUVIX_WINDRES}"
+  DUVIX_CPP="${DUVIX_CPP}")
+
+set(_pkg_script ${CMAKE_CURRENT_LIST_DIR}/check_package.sh)
+add_test(NAME resources.desktop_entry
+  COMMAND sh ${_pkg_script} desktop ${_res_dir}/duvix.desktop)
+# Builds the .deb from this build tree into a temporary folder and lists what it installs.
+add_test(NAME resources.deb_package
+  COMMAND sh ${_pkg_script} deb ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+          "$<TARGET_EXISTS:duvix-picinfo>")
+set_tests_properties(resources.deb_package PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
