@@ -3,6 +3,7 @@
 #include "app/rules/PaneLayout.h"
 #include "dialogs/cFileDialog.h"
 #include "platform/rules/Units.h"
+#include "resources/Icons.h"
 
 namespace {
 // The comparison window's design.
@@ -13,6 +14,7 @@ const QColor kBackColor(0x80, 0x80, 0x80);
 
 frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
     SetCaption(QStringLiteral("Duvix"));
+    setWindowIcon(resources::ProgramIcon());
     SetBackColor(kBackColor);
     SetOLEDropMode(true);
     AddMenuCommand(QStringLiteral("menExit"), QStringLiteral("Exit"), [this] { menExit_Click(); });

@@ -6,6 +6,7 @@
 int main(int argc, char** argv) {
     platform::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Duvix"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("duvix"));
     // A hidden but loaded window keeps the program alive; the last unload ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::Form::SetOnLastFormUnloaded([] { QCoreApplication::exit(0); });

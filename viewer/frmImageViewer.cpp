@@ -2,6 +2,7 @@
 
 #include "common/Globals.h"
 #include "platform/rules/Units.h"
+#include "resources/Icons.h"
 #include "viewer/rules/ViewerFit.h"
 
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 
 frmImageViewer::frmImageViewer() : platform::Form(QStringLiteral("frmImageViewer")) {
     SetCaption(QStringLiteral("Image Viewer"));
+    setWindowIcon(resources::ViewerIcon());
     SetBackColor(Qt::black);
     setWindowFlag(Qt::FramelessWindowHint, true);
     SetKeyPreview(true);

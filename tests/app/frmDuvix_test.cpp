@@ -43,6 +43,7 @@ protected:
 TEST_F(ComparisonWindow, StartsMaximisedGreyWithThreeCommandItems) {
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(form->windowTitle(), "Duvix");
+    EXPECT_FALSE(form->windowIcon().isNull());
     EXPECT_EQ(form->Client()->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
     const QList<QAction*> items = form->menuBar()->actions();
     ASSERT_EQ(items.size(), 3);
