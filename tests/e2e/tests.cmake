@@ -7,3 +7,10 @@ foreach(_case startup restore)
            COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_startup.py $<TARGET_FILE:duvix> ${_art} ${_case})
   set_tests_properties(e2e.${_case} PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
 endforeach()
+
+add_executable(e2e_helper ${CMAKE_CURRENT_LIST_DIR}/e2e_helper.cpp)
+target_link_libraries(e2e_helper PRIVATE Qt6::Widgets)
+duvix_warnings(e2e_helper)
+add_test(NAME e2e.loading
+         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_loading.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
+set_tests_properties(e2e.loading PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
