@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <unordered_map>
 
@@ -129,6 +130,16 @@ void Form::SetRestoredClientSize(float widthTwips, float heightTwips, bool centr
 
 void Form::AddMenuCommand(const QString& name, const QString& caption,
                           std::function<void()> command) {
+    if (menuBar()->actions().isEmpty()) {
+        // F10 reaches the menu bar from the keyboard, as Alt does.
+        auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+        connect(f10, &QShortcut::activated, this, [this] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+            QCoreApplication::sendEvent(this, &press);
+            QCoreApplication::sendEvent(this, &release);
+        });
+    }
     QAction* action = menuBar()->addAction(caption);
     action->setObjectName(name);
     connect(action, &QAction::triggered, this, [command = std::move(command)] { command(); });

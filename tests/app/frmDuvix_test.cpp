@@ -133,4 +133,18 @@ TEST_F(ComparisonWindow, MenuBarItemRunsOnASingleClick) {
     EXPECT_EQ(programEnded, 1);
 }
 
+TEST_F(ComparisonWindow, MenuBarIsReachedFromTheKeyboard) {
+    QTest::keyClick(form, Qt::Key_F10);
+    ASSERT_NE(form->menuBar()->activeAction(), nullptr);
+    EXPECT_EQ(form->menuBar()->activeAction()->text(), "Exit");
+    QTest::keyClick(form->menuBar(), Qt::Key_Right);
+    QTest::keyClick(form->menuBar(), Qt::Key_Right);
+    EXPECT_EQ(form->menuBar()->activeAction()->text(), "Right Image");
+    QTest::keyClick(form->menuBar(), Qt::Key_Left);
+    QTest::keyClick(form->menuBar(), Qt::Key_Left);
+    EXPECT_EQ(programEnded, 0);
+    QTest::keyClick(form->menuBar(), Qt::Key_Return);
+    EXPECT_EQ(programEnded, 1) << "Enter runs the highlighted item";
+}
+
 }  // namespace
