@@ -1,0 +1,86 @@
+// A window's life: one instance by name, Load once, modal Show waits for Unload, the last unload ends.
+#include "platform/Form.h"
+
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+int g_loads = 0;
+
+class frmCounter : public platform::Form {
+public:
+    frmCounter() : platform::Form(QStringLiteral("frmCounter")) {}
+    int loads = 0;
+
+protected:
+    void Form_Load() override {
+        ++loads;
+        ++g_loads;
+    }
+};
+
+class frmOther : public platform::Form {
+public:
+    frmOther() : platform::Form(QStringLiteral("frmOther")) {}
+};
+
+void Flush() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+TEST(FormLife, OneInstanceLoadedOnceAndFreshAfterUnload) {
+    g_loads = 0;
+    frmCounter& a = platform::Instance<frmCounter>();
+    EXPECT_EQ(&a, &platform::Instance<frmCounter>());
+    EXPECT_FALSE(a.IsLoaded());
+    a.Load();
+    a.Load();
+    EXPECT_EQ(a.loads, 1);
+    EXPECT_FALSE(a.isVisible()) << "loaded hidden";
+    a.Unload();
+    EXPECT_FALSE(platform::InstanceExists<frmCounter>());
+    Flush();
+    frmCounter& b = platform::Instance<frmCounter>();
+    b.Show();  // Show loads first
+    EXPECT_EQ(g_loads, 2) << "a fresh window runs its load step afresh";
+    b.Unload();
+    Flush();
+}
+
+TEST(FormLife, ModalShowWaitsForUnloadAndBlocksOtherWindows) {
+    frmOther& other = platform::Instance<frmOther>();
+    other.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    frmCounter& modal = platform::Instance<frmCounter>();
+    bool blocked = false, stillWaiting = true;
+    QTimer::singleShot(0, [&] {
+        blocked = QApplication::activeModalWidget() == &modal &&
+                  modal.windowModality() == Qt::ApplicationModal;
+        stillWaiting = modal.isVisible();
+        modal.Unload();
+    });
+    modal.Show(platform::Form::ShowMode::Modal);  // returns only after the timer unloaded it
+    EXPECT_TRUE(stillWaiting);
+    EXPECT_TRUE(blocked);
+    EXPECT_FALSE(modal.IsLoaded());
+    other.Unload();
+    Flush();
+}
+
+TEST(FormLife, LastUnloadEndsTheProgramAndCloseBoxUnloads) {
+    int ended = 0;
+    platform::Form::SetOnLastFormUnloaded([&] { ++ended; });
+    frmCounter& a = platform::Instance<frmCounter>();
+    frmOther& b = platform::Instance<frmOther>();
+    a.Show();
+    b.Load();  // loaded but hidden still counts
+    a.close();
+    EXPECT_FALSE(platform::InstanceExists<frmCounter>());
+    EXPECT_EQ(ended, 0);
+    b.Unload();
+    EXPECT_EQ(ended, 1);
+    platform::Form::SetOnLastFormUnloaded({});
+    Flush();
+}
+
+}  // namespace
