@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 jobs=$(nproc)
 
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_WERROR=ON
-cmake --build build/test -j"$jobs"
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_WERROR=ON
+cmake --build build-test -j"$jobs"
 # End-to-end tests start their own Xvfb, session bus and openbox.
-(cd build/test && ctest --output-on-failure -j"$jobs" --timeout 600)
+(cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
