@@ -6,7 +6,13 @@
 namespace platform {
 namespace {
 int g_pointer = kPointerDefault;
+std::function<void(int)>& Observer() {
+    static std::function<void(int)> observer;
+    return observer;
 }
+}  // namespace
+
+void SetMousePointerObserver(std::function<void(int)> observer) { Observer() = std::move(observer); }
 
 void SetMousePointer(int code) {
     if (code == g_pointer) {
@@ -18,6 +24,9 @@ void SetMousePointer(int code) {
     g_pointer = code;
     if (code == kPointerHourglass) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    if (Observer()) {
+        Observer()(code);
     }
 }
 
