@@ -1,0 +1,143 @@
+// Pictures reach the panes by drops on the window or a pane, as the desktop sends them.
+#include "app/frmDuvix.h"
+#include "platform/MousePointer.h"
+#include "tests/support/TestFiles.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class Loading : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        form = &platform::Instance<frmDuvix>();
+        form->Load();
+        form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        form->showNormal();  // 564 px wide: ScaleWidth 8460, half 4230
+        QTest::qWait(10);
+        ASSERT_FLOAT_EQ(form->ScaleWidth(), 8460);
+        red = testfiles::WriteSolidPicture(dir.path(), "red.bmp", 96, 48, 0xff0000);
+        blue = testfiles::WriteSolidPicture(dir.path(), "blue.JPG", 48, 96, 0x0000ff);
+        platform::SetMousePointerObserver([this](int code) {
+            pointer << code;
+            tagsWhenPointerChanged << form->img1->Tag() + "|" + form->img2->Tag();
+        });
+    }
+    void TearDown() override {
+        platform::SetMousePointerObserver({});
+        form->Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // Delivered through the window, as the platform delivers a drop: enter, then drop.
+    void Drop(QWidget* target, QPoint pos, const QList<QUrl>& urls, const QString& text = {}) {
+        QMimeData mime;
+        if (!urls.isEmpty()) mime.setUrls(urls);
+        if (!text.isEmpty()) mime.setText(text);
+        const QPoint at = target->mapTo(form, pos);
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->windowHandle(), &drop);
+    }
+    static QList<QUrl> Files(const QStringList& paths) {
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+        return urls;
+    }
+    QTemporaryDir dir;
+    frmDuvix* form = nullptr;
+    QString red, blue;
+    QList<int> pointer;
+    QStringList tagsWhenPointerChanged;
+};
+
+TEST_F(Loading, WindowDropGoesByTheHalfItLandsOn) {
+    Drop(form->Client(), QPoint(282, 300), Files({red}));  // X = 4230 twips, the middle: left
+    EXPECT_EQ(form->img1->Tag(), red);
+    EXPECT_TRUE(form->img2->Tag().isEmpty());
+    Drop(form->Client(), QPoint(283, 300), Files({blue}));  // X = 4245 twips: right
+    EXPECT_EQ(form->img2->Tag(), blue);
+    EXPECT_EQ(form->img1->Tag(), red) << "the other pane is untouched";
+    // 96 x 48 px: 2540 x 1270 HIMETRIC, 1440 x 720 twips; centred in the left box.
+    EXPECT_DOUBLE_EQ(form->mLeftWidth, 1440);
+    EXPECT_DOUBLE_EQ(form->mLeftRatio, 2);
+    EXPECT_DOUBLE_EQ(form->mRightRatio, 0.5);
+    const double bw = (8460 - 90) / 2.0;
+    EXPECT_NEAR(form->img1->Left(), 30 + (bw - 1440) / 2, 0.01);
+    EXPECT_NEAR(form->img2->Left(), 60 + bw + (bw - 720) / 2, 0.01);
+}
+
+TEST_F(Loading, PaneDropGoesToThatPaneWherever) {
+    form->LoadPaneImage(red, 1);
+    Drop(form->img2, QPoint(1, 1), Files({blue}));
+    EXPECT_EQ(form->img2->Tag(), blue);
+    Drop(form->img1, QPoint(1, 1), Files({blue}));
+    EXPECT_EQ(form->img1->Tag(), blue);
+}
+
+TEST_F(Loading, OnlyTheFirstFileOfADropCounts) {
+    Drop(form->Client(), QPoint(10, 10), Files({red, blue}));
+    EXPECT_EQ(form->img1->Tag(), red);
+    EXPECT_TRUE(form->img2->Tag().isEmpty());
+}
+
+TEST_F(Loading, HourglassCoversTheLoadOnly) {
+    Drop(form->Client(), QPoint(10, 10), Files({red}));
+    EXPECT_EQ(pointer, (QList<int>{platform::kPointerHourglass, platform::kPointerDefault}));
+    EXPECT_EQ(tagsWhenPointerChanged.value(0), "|") << "hourglass before the load";
+    EXPECT_EQ(tagsWhenPointerChanged.value(1), red + "|") << "default pointer after it";
+    EXPECT_EQ(platform::MousePointer(), platform::kPointerDefault);
+}
+
+TEST_F(Loading, RejectedDropsChangeNothingAndShowNoHourglass) {
+    const QString jpeg = testfiles::WriteSolidPicture(dir.path(), "photo.JPEG", 10, 10);
+    const QString folder = dir.filePath("pictures.jpg");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString vanished = testfiles::WriteSolidPicture(dir.path(), "gone.bmp", 10, 10);
+    ASSERT_TRUE(QFile::remove(vanished));
+    Drop(form->Client(), QPoint(10, 10), Files({jpeg}));
+    Drop(form->Client(), QPoint(10, 10), Files({folder}));
+    Drop(form->Client(), QPoint(10, 10), Files({vanished}));
+    Drop(form->Client(), QPoint(10, 10), {}, red);  // text naming a file is not a file
+    Drop(form->img1, QPoint(1, 1), {});             // nothing at all
+    Drop(form->Client(), QPoint(10, 10), {QUrl("https://example.org/a.jpg")});
+    EXPECT_TRUE(form->img1->Tag().isEmpty());
+    EXPECT_TRUE(form->img2->Tag().isEmpty());
+    EXPECT_TRUE(pointer.isEmpty());
+    EXPECT_TRUE(std::isnan(form->mLeftRatio));
+}
+
+TEST_F(Loading, FileThatDoesNotDecodeLeavesThePaneAsItWas) {
+    form->LoadPaneImage(red, 1);
+    const platform::Picture* shown = form->img1->GetPicture();
+    const double width = form->mLeftWidth;
+    const QString broken = dir.filePath("broken.gif");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("GIF89a this is not really a picture");
+    f.close();
+    pointer.clear();
+    Drop(form->Client(), QPoint(10, 10), Files({broken}));
+    EXPECT_EQ(form->img1->Tag(), red);
+    EXPECT_EQ(form->img1->GetPicture(), shown);
+    EXPECT_EQ(form->mLeftWidth, width);
+    EXPECT_EQ(pointer.value(pointer.size() - 1), platform::kPointerDefault);
+}
+
+TEST_F(Loading, PaneNumberOtherThanOneMeansTheRightPane) {
+    form->LoadPaneImage(red, 7);
+    EXPECT_EQ(form->img2->Tag(), red);
+}
+
+}  // namespace
