@@ -144,8 +144,15 @@ class Desktop:
                 vals["Width"], vals["Height"])
 
     def shot(self, name=None):
-        data = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
-                              check=True).stdout
+        for attempt in range(5):
+            # xwd fails now and then while a window is being mapped or destroyed.
+            r = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True)
+            if r.returncode == 0:
+                break
+            time.sleep(0.05)
+        else:
+            raise RuntimeError("xwd failed: " + r.stderr.decode())
+        data = r.stdout
         s = parse_xwd(data)
         if name:
             s.save_png(os.path.join(self.artifacts, name + ".png"))

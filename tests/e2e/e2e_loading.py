@@ -60,6 +60,23 @@ def check_placed(shot, colour, rect, region, what):
     assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
 
 
+def drag_file(d, helper, path, tx, ty):
+    """Press on a window of another program that drags path, move to (tx, ty), release."""
+    src = d.start([helper, "drag", path])
+    swid = d.window_of("^e2e-drag-source$")
+    sx, sy, sw, sh = d.geometry(swid)
+    sx, sy = sx + sw // 2, sy + sh // 2
+    d.xdotool("mousemove", str(sx), str(sy))
+    d.xdotool("mousedown", "1")
+    for i in range(1, 21):
+        d.xdotool("mousemove", str(sx + (tx - sx) * i // 20), str(sy + (ty - sy) * i // 20))
+        time.sleep(0.02)
+    time.sleep(0.2)
+    d.xdotool("mouseup", "1")
+    time.sleep(0.2)
+    src.terminate()
+
+
 def main(binary, helper, artifacts):
     work = tempfile.mkdtemp(prefix="duvix-e2e-")
     red = os.path.join(work, "red picture.bmp")
@@ -75,21 +92,10 @@ def main(binary, helper, artifacts):
         cx, cy, cw, ch, bar = client
 
         # Drag the red picture from another program onto the right half.
-        src = d.start([helper, "drag", red])
-        swid = d.window_of("^e2e-drag-source$")
-        sx, sy, sw, sh = d.geometry(swid)
-        d.xdotool("mousemove", str(sx + sw // 2), str(sy + sh // 2))
-        d.xdotool("mousedown", "1")
-        tx, ty = cx + cw * 3 // 4, cy + ch // 3
-        for i in range(1, 21):
-            d.xdotool("mousemove", str(sx + (tx - sx) * i // 20), str(sy + (ty - sy) * i // 20))
-            time.sleep(0.02)
-        time.sleep(0.2)
-        d.xdotool("mouseup", "1")
+        drag_file(d, helper, red, cx + cw * 3 // 4, cy + ch // 3)
         rect = expected_rect(client, 2, 400, 300)
         d.wait_for(lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)),
                                  (0xe0, 0x10, 0x10), 40), 10, "the dropped picture never showed")
-        src.terminate()
         time.sleep(0.3)
         shot = d.shot("dropped-right")
         check_placed(shot, (0xe0, 0x10, 0x10), rect, (cx + cw // 2, cy, cx + cw, cy + ch), "drop")

@@ -14,3 +14,6 @@ duvix_warnings(e2e_helper)
 add_test(NAME e2e.loading
          COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_loading.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
 set_tests_properties(e2e.loading PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
+add_test(NAME e2e.viewer
+         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_viewer.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
+set_tests_properties(e2e.viewer PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
