@@ -34,17 +34,10 @@ frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
     img1->onDblClick = [this] { img1_DblClick(); };
     img2->onDblClick = [this] { img2_DblClick(); };
     img1->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float, float) {
-        try {
-            LoadPaneImage(data.Files(1), 1);
-        } catch (const std::exception&) {
-            // A drop without a file loads nothing.
-        }
+        DropOnPane(data, 1);
     };
     img2->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float, float) {
-        try {
-            LoadPaneImage(data.Files(1), 2);
-        } catch (const std::exception&) {
-        }
+        DropOnPane(data, 2);
     };
 
     SetRestoredClientSize(kRestoredClientWidth, kRestoredClientHeight, true);

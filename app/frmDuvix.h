@@ -45,6 +45,7 @@ protected:
 
 private:
     void UpdateNaturalSize(platform::ImageControl* pane);
+    void DropOnPane(platform::DropData& data, float pane);
     void LoadFromDialog(platform::ImageControl* pane);
     void OpenInViewer(platform::ImageControl* pane);
 

@@ -27,6 +27,15 @@ void frmDuvix::LoadPaneImage(const QString& path, float pane) {
     platform::SetMousePointer(platform::kPointerDefault);
 }
 
+void frmDuvix::DropOnPane(platform::DropData& data, float pane) {
+    // The drop position on a pane does not matter.
+    try {
+        LoadPaneImage(data.Files(1), pane);
+    } catch (const std::exception&) {
+        // A drop without a file loads nothing.
+    }
+}
+
 void frmDuvix::Form_OLEDragDrop(platform::DropData& data, int32_t&, int16_t, int16_t, float x,
                                 float) {
     try {

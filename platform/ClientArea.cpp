@@ -8,6 +8,7 @@
 
 namespace platform {
 
+namespace {
 int16_t DropButton(Qt::MouseButtons buttons) {
     int16_t b = 0;
     if (buttons & Qt::LeftButton) b |= 1;
@@ -22,6 +23,24 @@ int16_t DropShift(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::ControlModifier) s |= 2;
     if (modifiers & Qt::AltModifier) s |= 4;
     return s;
+}
+}  // namespace
+
+void AcceptFileDrag(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler) {
+    DropData data = DropData::FromMime(event->mimeData());
+    auto effect = static_cast<int32_t>(event->dropAction());
+    const QPointF p = event->position();
+    if (handler) {
+        handler(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
+                static_cast<float>(p.x()) * twipsPerPixel, static_cast<float>(p.y()) * twipsPerPixel);
+    }
+    event->acceptProposedAction();
 }
 
 ClientArea::ClientArea(Form* form) : QWidget(form), form_(form) {
@@ -39,27 +58,15 @@ void ClientArea::mouseDoubleClickEvent(QMouseEvent* event) {
     form_->Form_DblClick();
 }
 
-void ClientArea::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    }
-}
+void ClientArea::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event); }
 
-void ClientArea::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    }
-}
+void ClientArea::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event); }
 
 void ClientArea::dropEvent(QDropEvent* event) {
-    DropData data = DropData::FromMime(event->mimeData());
-    auto effect = static_cast<int32_t>(event->dropAction());
-    const float tpp = form_->TwipsPerPixel();
-    const QPointF p = event->position();
-    form_->Form_OLEDragDrop(data, effect, DropButton(event->buttons()),
-                            DropShift(event->modifiers()), static_cast<float>(p.x()) * tpp,
-                            static_cast<float>(p.y()) * tpp);
-    event->acceptProposedAction();
+    DeliverDrop(event, form_->TwipsPerPixel(),
+                [this](DropData& data, int32_t& effect, int16_t button, int16_t shift, float x, float y) {
+                    form_->Form_OLEDragDrop(data, effect, button, shift, x, y);
+                });
 }
 
 void ClientArea::keyPressEvent(QKeyEvent* event) {

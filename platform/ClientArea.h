@@ -1,6 +1,13 @@
 #pragma once
 // The inner area of a window: its background, double-clicks, drops and keys.
+#include "platform/DropData.h"
+
 #include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class QDragMoveEvent;
+class QDropEvent;
 
 namespace platform {
 
@@ -24,8 +31,11 @@ private:
     Form* form_;
 };
 
-// Shared by the window and the image controls: Button and Shift of a drop, as the platform encodes them.
-int16_t DropButton(Qt::MouseButtons buttons);
-int16_t DropShift(Qt::KeyboardModifiers modifiers);
+// Shared by the window and the image controls: only drags that carry files are accepted.
+void AcceptFileDrag(QDragMoveEvent* event);
+// Hands a drop to a handler with its file list, Button and Shift as the platform encodes them,
+// and the position in twips.
+using DropHandler = std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)>;
+void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler);
 
 }  // namespace platform

@@ -31,7 +31,7 @@ void ReportUnhandledError(const std::exception& error) {
     if (QApplication::instance() != nullptr) {
         QMessageBox::critical(nullptr, QApplication::applicationName(), text);
     }
-    std::_Exit(number == 0 ? 1 : (number & 0xff ? number & 0xff : 1));
+    std::_Exit(1);
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}

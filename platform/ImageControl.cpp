@@ -98,28 +98,10 @@ void ImageControl::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-void ImageControl::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    }
-}
+void ImageControl::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event); }
 
-void ImageControl::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    }
-}
+void ImageControl::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event); }
 
-void ImageControl::dropEvent(QDropEvent* event) {
-    DropData data = DropData::FromMime(event->mimeData());
-    auto effect = static_cast<int32_t>(event->dropAction());
-    const float tpp = form_->TwipsPerPixel();
-    const QPointF p = event->position();
-    if (onOLEDragDrop) {
-        onOLEDragDrop(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
-                      static_cast<float>(p.x()) * tpp, static_cast<float>(p.y()) * tpp);
-    }
-    event->acceptProposedAction();
-}
+void ImageControl::dropEvent(QDropEvent* event) { DeliverDrop(event, form_->TwipsPerPixel(), onOLEDragDrop); }
 
 }  // namespace platform

@@ -45,7 +45,7 @@ public:
     bool Move(double left, double top, double width, double height);
 
     std::function<void()> onDblClick;
-    std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)> onOLEDragDrop;
+    std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)> onOLEDragDrop;  // Data, Effect, Button, Shift, X, Y
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,4 +1,6 @@
-// GoogleTest main with a QApplication, offscreen unless the caller chose a platform.
+// GoogleTest main with the program's application object, offscreen unless the caller chose a platform.
+#include "platform/ErrorReport.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -6,7 +8,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
+    platform::Application app(argc, argv);  // the program's own event boundary
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
