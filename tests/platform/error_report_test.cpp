@@ -2,6 +2,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/RuntimeError.h"
 
+#include <QMouseEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
 
