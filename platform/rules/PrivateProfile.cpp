@@ -1,0 +1,298 @@
+#include "platform/PrivateProfile.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <string>
+
+// Byte strings only: names and values are UTF-8 here and decoded by Qt.
+#define SI_NO_CONVERSION
+// Debian's header keeps the template bodies behind this switch; upstream's is header-only.
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+namespace platform {
+namespace {
+
+// Case-sensitive store: names are compared here with Unicode case folding, which the
+// library's ASCII-only comparison cannot do.
+using Ini = CSimpleIniTempl<char, SI_GenericCase<char>, SI_ConvertA<char>>;
+
+constexpr char kNewLine[] = SI_NEWLINE_A;
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+enum class LoadResult { Missing, Loaded, Failed };
+
+struct FileText {
+    QByteArray text;  // without signature, cut at the first NUL as the parser sees it
+    bool signature = false;
+};
+
+LoadResult ReadFileText(const QString& file, FileText& out) {
+    if (file.isEmpty()) {
+        return LoadResult::Failed;
+    }
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        return info.isSymLink() ? LoadResult::Failed : LoadResult::Missing;
+    }
+    if (info.isDir()) {
+        return LoadResult::Failed;
+    }
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return LoadResult::Failed;
+    }
+    out.text = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        return LoadResult::Failed;
+    }
+    if (out.text.startsWith(kUtf8Bom)) {
+        out.signature = true;
+        out.text.remove(0, 3);
+    }
+    const qsizetype nul = out.text.indexOf('\0');
+    if (nul >= 0) {
+        out.text.truncate(nul);
+    }
+    return LoadResult::Loaded;
+}
+
+// Files written by older tools may hold the local 8-bit encoding; keep those readable.
+QString Decode(const char* bytes) {
+    const QByteArrayView view(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(view);
+    if (!utf8.hasError()) {
+        return text;
+    }
+    return QString::fromLocal8Bit(view);
+}
+
+bool SameName(const char* stored, const QString& wanted) {
+    return Decode(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+// The first section (in file order) whose name matches, or null.
+const char* FindSection(const Ini& ini, const QString& section) {
+    Ini::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    const Ini::Entry* best = nullptr;
+    for (const Ini::Entry& entry : sections) {
+        if (SameName(entry.pItem, section) && (best == nullptr || entry.nOrder < best->nOrder)) {
+            best = &entry;
+        }
+    }
+    return best != nullptr ? best->pItem : nullptr;
+}
+
+// The first entry (in file order) whose key matches: its stored key name and value.
+bool FindKey(const Ini& ini, const char* section, const QString& key, const char*& storedKey,
+             const char*& value) {
+    const Ini::TKeyVal* entries = ini.GetSection(section);
+    if (entries == nullptr) {
+        return false;
+    }
+    int bestOrder = 0;
+    bool found = false;
+    for (const auto& [entry, text] : *entries) {
+        if (SameName(entry.pItem, key) && (!found || entry.nOrder < bestOrder)) {
+            found = true;
+            bestOrder = entry.nOrder;
+            storedKey = entry.pItem;
+            value = text;
+        }
+    }
+    return found;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Whether the parser takes this line as a section header or a key with a value.
+bool IsEntryLine(QByteArrayView line) {
+    qsizetype i = 0;
+    while (i < line.size() && IsBlank(line[i])) {
+        ++i;
+    }
+    if (i == line.size() || line[i] == ';' || line[i] == '#') {
+        return false;
+    }
+    if (line[i] == '[') {
+        return line.sliced(i).contains(']');
+    }
+    const qsizetype eq = line.sliced(i).indexOf('=');
+    return eq > 0;
+}
+
+// Text after the last entry line. The parser keeps a comment only together with the entry
+// that follows it, so comments at the end would be lost on saving.
+// Returns -1 when the text holds no entry at all.
+qsizetype TailStart(const QByteArray& text) {
+    qsizetype tail = -1;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
+            ++end;
+        }
+        const bool entry = IsEntryLine(QByteArrayView(text).sliced(start, end - start));
+        // Step over one line break: \r\n, \n or \r.
+        qsizetype next = end;
+        if (next < text.size() && text[next] == '\r') {
+            ++next;
+        }
+        if (next < text.size() && text[next] == '\n') {
+            ++next;
+        }
+        if (entry) {
+            tail = next;
+        }
+        start = next > end ? next : end + 1;
+    }
+    return tail;
+}
+
+bool HasAny(const QString& text, const char* characters) {
+    for (const char* c = characters; *c != '\0'; ++c) {
+        if (text.contains(QLatin1Char(*c))) {
+            return true;
+        }
+    }
+    return text.contains(QChar(0));
+}
+
+QString Truncated(const QString& text, int capacity) {
+    if (capacity <= 1) {
+        return {};
+    }
+    const qsizetype limit = capacity - 1;
+    if (text.size() <= limit) {
+        return text;
+    }
+    QString cut = text.left(limit);
+    if (cut.back().isHighSurrogate()) {
+        cut.chop(1);  // never hand back half a character
+    }
+    return cut;
+}
+
+QString WithoutTrailingBlanks(QString text) {
+    while (!text.isEmpty() && (text.back() == QLatin1Char(' ') || text.back() == QLatin1Char('\t'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+QString WithoutEnclosingQuotes(QString text) {
+    if (text.size() >= 2 && text.front() == text.back() &&
+        (text.front() == QLatin1Char('"') || text.front() == QLatin1Char('\''))) {
+        return text.sliced(1, text.size() - 2);
+    }
+    return text;
+}
+
+}  // namespace
+
+QString GetPrivateProfileText(const QString& section, const QString& key,
+                              const QString& defaultValue, int capacity, const QString& file) {
+    const QString fallback = Truncated(WithoutTrailingBlanks(defaultValue), capacity);
+    FileText content;
+    if (ReadFileText(file, content) != LoadResult::Loaded) {
+        return fallback;
+    }
+    Ini ini(true, true, false);
+    if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
+        return fallback;
+    }
+    const char* storedSection = FindSection(ini, section.trimmed());
+    const char* storedKey = nullptr;
+    const char* value = nullptr;
+    if (storedSection == nullptr || !FindKey(ini, storedSection, key.trimmed(), storedKey, value) ||
+        value == nullptr) {
+        return fallback;
+    }
+    return Truncated(WithoutEnclosingQuotes(Decode(value)), capacity);
+}
+
+bool WritePrivateProfileText(const QString& section, const QString& key, const QString& value,
+                             const QString& file) {
+    const QString sectionName = section.trimmed();
+    const QString keyName = key.trimmed();
+    // Anything that would read back as a different section, key or value is refused.
+    if (sectionName.isEmpty() || HasAny(sectionName, "\r\n]") || keyName.isEmpty() ||
+        HasAny(keyName, "\r\n=") || keyName.front() == QLatin1Char(';') ||
+        keyName.front() == QLatin1Char('#') || keyName.front() == QLatin1Char('[') ||
+        HasAny(value, "\r\n")) {
+        return false;
+    }
+
+    FileText content;
+    if (ReadFileText(file, content) == LoadResult::Failed) {
+        return false;  // never replace a file that could not be read
+    }
+    Ini ini(true, true, false);
+    ini.SetSpaces(false);
+    if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
+        return false;
+    }
+
+    const qsizetype tailStart = TailStart(content.text);
+    const QByteArray tail = tailStart >= 0 ? content.text.sliced(tailStart) : QByteArray();
+    const QByteArray valueBytes = value.toUtf8();
+
+    QByteArray body;
+    const char* storedSection = FindSection(ini, sectionName);
+    if (storedSection != nullptr) {
+        const char* storedKey = nullptr;
+        const char* oldValue = nullptr;
+        const QByteArray newKey = keyName.toUtf8();
+        if (!FindKey(ini, storedSection, keyName, storedKey, oldValue)) {
+            storedKey = newKey.constData();
+        }
+        if (ini.SetValue(storedSection, storedKey, valueBytes.constData(), nullptr, true) < 0) {
+            return false;
+        }
+        std::string saved;
+        if (ini.Save(saved, false) < 0) {
+            return false;
+        }
+        body = QByteArray::fromStdString(saved) + tail;
+    } else {
+        if (tailStart < 0) {
+            body = content.text;  // nothing the parser would rewrite: keep every byte
+        } else {
+            std::string saved;
+            if (ini.Save(saved, false) < 0) {
+                return false;
+            }
+            body = QByteArray::fromStdString(saved) + tail;
+        }
+        if (!body.isEmpty()) {
+            if (!body.endsWith('\n') && !body.endsWith('\r')) {
+                body += kNewLine;
+            }
+            body += kNewLine;
+        }
+        body += '[' + sectionName.toUtf8() + ']' + kNewLine;
+        body += keyName.toUtf8() + '=' + valueBytes + kNewLine;
+    }
+    if (content.signature) {
+        body.prepend(kUtf8Bom);
+    }
+
+    // A crash or a full disk leaves the old file, never half of the new one.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (out.write(body) != body.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+}  // namespace platform
