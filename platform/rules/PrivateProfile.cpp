@@ -110,47 +110,66 @@ bool FindKey(const Ini& ini, const char* section, const QString& key, const char
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
-// Whether the parser takes this line as a section header or a key with a value.
-bool IsEntryLine(QByteArrayView line) {
-    qsizetype i = 0;
-    while (i < line.size() && IsBlank(line[i])) {
-        ++i;
-    }
-    if (i == line.size() || line[i] == ';' || line[i] == '#') {
-        return false;
-    }
-    if (line[i] == '[') {
-        return line.sliced(i).contains(']');
-    }
-    const qsizetype eq = line.sliced(i).indexOf('=');
-    return eq > 0;
-}
-
-// Text after the last entry line. The parser keeps a comment only together with the entry
-// that follows it, so comments at the end would be lost on saving.
-// Returns -1 when the text holds no entry at all.
+// Where the text after the last entry starts, found by walking it the way the parser
+// does. The parser keeps a comment only together with the entry that follows it, so
+// comments at the end would be lost on saving. -1 when the text holds no entry at all.
 qsizetype TailStart(const QByteArray& text) {
+    const qsizetype size = text.size();
+    qsizetype pos = 0;
     qsizetype tail = -1;
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
-            ++end;
+    const auto toLineEnd = [&] {
+        while (pos < size && !IsLineBreak(text[pos])) {
+            ++pos;
         }
-        const bool entry = IsEntryLine(QByteArrayView(text).sliced(start, end - start));
-        // Step over one line break: \r\n, \n or \r.
-        qsizetype next = end;
-        if (next < text.size() && text[next] == '\r') {
-            ++next;
+    };
+    const auto afterLineBreak = [&] {
+        if (pos < size) {
+            pos += (text[pos] == '\r' && pos + 1 < size && text[pos + 1] == '\n') ? 2 : 1;
         }
-        if (next < text.size() && text[next] == '\n') {
-            ++next;
+        return pos;
+    };
+    while (pos < size) {
+        while (pos < size && IsBlank(text[pos])) {
+            ++pos;
         }
-        if (entry) {
-            tail = next;
+        if (pos == size) {
+            break;
         }
-        start = next > end ? next : end + 1;
+        const char c = text[pos];
+        if (c == ';' || c == '#') {
+            toLineEnd();
+            continue;
+        }
+        if (c == '[') {
+            // Blank lines after "[" belong to the name, as the parser reads it.
+            ++pos;
+            while (pos < size && IsBlank(text[pos])) {
+                ++pos;
+            }
+            while (pos < size && text[pos] != ']' && !IsLineBreak(text[pos])) {
+                ++pos;
+            }
+            if (pos == size || text[pos] != ']') {
+                continue;
+            }
+            toLineEnd();
+            tail = afterLineBreak();
+            continue;
+        }
+        const qsizetype keyStart = pos;
+        while (pos < size && text[pos] != '=' && !IsLineBreak(text[pos])) {
+            ++pos;
+        }
+        if (pos == size || text[pos] != '=') {
+            continue;  // a line without "=" is no entry
+        }
+        const bool emptyKey = pos == keyStart;
+        toLineEnd();
+        if (!emptyKey) {
+            tail = afterLineBreak();
+        }
     }
     return tail;
 }
@@ -177,6 +196,20 @@ QString Truncated(const QString& text, int capacity) {
         cut.chop(1);  // never hand back half a character
     }
     return cut;
+}
+
+// Spaces and tabs only: the same blanks the parser trims from names and values.
+QString TrimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    while (begin < end && blank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && blank(text[end - 1])) {
+        --end;
+    }
+    return text.sliced(begin, end - begin);
 }
 
 QString WithoutTrailingBlanks(QString text) {
@@ -207,10 +240,10 @@ QString GetPrivateProfileText(const QString& section, const QString& key,
     if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
         return fallback;
     }
-    const char* storedSection = FindSection(ini, section.trimmed());
+    const char* storedSection = FindSection(ini, TrimBlanks(section));
     const char* storedKey = nullptr;
     const char* value = nullptr;
-    if (storedSection == nullptr || !FindKey(ini, storedSection, key.trimmed(), storedKey, value) ||
+    if (storedSection == nullptr || !FindKey(ini, storedSection, TrimBlanks(key), storedKey, value) ||
         value == nullptr) {
         return fallback;
     }
@@ -219,8 +252,8 @@ QString GetPrivateProfileText(const QString& section, const QString& key,
 
 bool WritePrivateProfileText(const QString& section, const QString& key, const QString& value,
                              const QString& file) {
-    const QString sectionName = section.trimmed();
-    const QString keyName = key.trimmed();
+    const QString sectionName = TrimBlanks(section);
+    const QString keyName = TrimBlanks(key);
     // Anything that would read back as a different section, key or value is refused.
     if (sectionName.isEmpty() || HasAny(sectionName, "\r\n]") || keyName.isEmpty() ||
         HasAny(keyName, "\r\n=") || keyName.front() == QLatin1Char(';') ||
@@ -233,51 +266,73 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
     if (ReadFileText(file, content) == LoadResult::Failed) {
         return false;  // never replace a file that could not be read
     }
-    Ini ini(true, true, false);
-    ini.SetSpaces(false);
-    if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
-        return false;
-    }
-
-    const qsizetype tailStart = TailStart(content.text);
-    const QByteArray tail = tailStart >= 0 ? content.text.sliced(tailStart) : QByteArray();
+    const QByteArray sectionBytes = sectionName.toUtf8();
+    const QByteArray keyBytes = keyName.toUtf8();
     const QByteArray valueBytes = value.toUtf8();
+    const qsizetype tailStart = TailStart(content.text);
 
-    QByteArray body;
-    const char* storedSection = FindSection(ini, sectionName);
-    if (storedSection != nullptr) {
-        const char* storedKey = nullptr;
-        const char* oldValue = nullptr;
-        const QByteArray newKey = keyName.toUtf8();
-        if (!FindKey(ini, storedSection, keyName, storedKey, oldValue)) {
-            storedKey = newKey.constData();
-        }
-        if (ini.SetValue(storedSection, storedKey, valueBytes.constData(), nullptr, true) < 0) {
+    // keepAll: also keep what the parser would drop (trailing comments, a file without
+    // entries). Otherwise the parser's own rendering, as a fallback for files so odd that
+    // the kept text would change what the new entry reads as.
+    const auto compose = [&](bool keepAll, QByteArray& body) {
+        Ini ini(true, true, false);
+        ini.SetSpaces(false);
+        if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
             return false;
         }
-        std::string saved;
-        if (ini.Save(saved, false) < 0) {
-            return false;
+        const char* storedSection = FindSection(ini, sectionName);
+        const bool appendSection = keepAll && storedSection == nullptr;
+        if (!appendSection) {
+            const char* storedKey = keyBytes.constData();
+            const char* oldValue = nullptr;
+            if (storedSection != nullptr) {
+                FindKey(ini, storedSection, keyName, storedKey, oldValue);
+            }
+            const char* target = storedSection != nullptr ? storedSection : sectionBytes.constData();
+            if (ini.SetValue(target, storedKey, valueBytes.constData(), nullptr, true) < 0) {
+                return false;
+            }
         }
-        body = QByteArray::fromStdString(saved) + tail;
-    } else {
-        if (tailStart < 0) {
+        if (keepAll && tailStart < 0) {
             body = content.text;  // nothing the parser would rewrite: keep every byte
         } else {
             std::string saved;
             if (ini.Save(saved, false) < 0) {
                 return false;
             }
-            body = QByteArray::fromStdString(saved) + tail;
+            body = QByteArray::fromStdString(saved);
+            if (keepAll) {
+                body += content.text.sliced(tailStart);
+            }
         }
-        if (!body.isEmpty()) {
-            if (!body.endsWith('\n') && !body.endsWith('\r')) {
+        if (appendSection) {
+            if (!body.isEmpty()) {
+                if (!body.endsWith('\n') && !body.endsWith('\r')) {
+                    body += kNewLine;
+                }
                 body += kNewLine;
             }
-            body += kNewLine;
+            body += '[' + sectionBytes + ']' + kNewLine + keyBytes + '=' + valueBytes + kNewLine;
         }
-        body += '[' + sectionName.toUtf8() + ']' + kNewLine;
-        body += keyName.toUtf8() + '=' + valueBytes + kNewLine;
+        return true;
+    };
+    // The new entry must read back as written, whatever else the file holds.
+    const auto readsBack = [&](const QByteArray& body) {
+        Ini ini(true, true, false);
+        if (ini.LoadData(body.constData(), static_cast<size_t>(body.size())) < 0) {
+            return false;
+        }
+        const char* storedSection = FindSection(ini, sectionName);
+        const char* storedKey = nullptr;
+        const char* stored = nullptr;
+        return storedSection != nullptr && FindKey(ini, storedSection, keyName, storedKey, stored) &&
+               stored != nullptr && Decode(stored) == TrimBlanks(value);
+    };
+    QByteArray body;
+    if (!compose(true, body) || !readsBack(body)) {
+        if (!compose(false, body) || !readsBack(body)) {
+            return false;
+        }
     }
     if (content.signature) {
         body.prepend(kUtf8Bom);

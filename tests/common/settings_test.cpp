@@ -307,6 +307,19 @@ TEST_F(SettingsTest, WriteThatTheFileSystemRefusesIsIgnored) {
     EXPECT_EQ(ReadIni("S", "k", "d", folder), "d");
 }
 
+TEST_F(SettingsTest, WritesIntoOddFilesStillReadBack) {
+    // An unclosed "[" swallows the lines after it as the parser reads the file.
+    for (const QByteArray& odd : {QByteArray("["), QByteArray("[\n\n"), QByteArray("[A]\nk=v\n[\n"),
+                                  QByteArray("x=1\n[\n  \n; c\n"), QByteArray("[A\n]\nk=v\n")}) {
+        WriteBytes(ini_, odd);
+        Write("A", "key", "written");
+        EXPECT_EQ(Read("A", "key", "d"), "written") << odd.toStdString();
+    }
+    const QString nbsp = QString::fromUtf8("value\u00a0");
+    Write("A", "nbsp", nbsp);
+    EXPECT_EQ(Read("A", "nbsp", "d"), nbsp);
+}
+
 TEST_F(SettingsTest, GarbageFilesReadAsDefaults) {
     WriteBytes(ini_, QByteArray("\x00\xff\xfe[[[===\n]\n=\n[S\nk=v\n", 22));
     EXPECT_EQ(Read("S", "k", "d"), "d");
