@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -79,6 +80,27 @@ TEST(DefaultIniPath, LiesBesideTheExecutable) {
     EXPECT_EQ(ini.fileName(), exe.fileName() + ".ini");
 #endif
     EXPECT_EQ(mCommon::DefaultIniPath(), QDir::toNativeSeparators(mCommon::DefaultIniPath()));
+}
+
+TEST(DefaultIniPath, KeepsTheCaseOfFolderAndProgramWhereNamesAreCaseSensitive) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString folder = QDir(tmp.path()).filePath(QString::fromUtf8("Mixed Case Ü"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString probe = QDir(folder).filePath(QFileInfo(DUVIX_INI_PATH_PROBE).fileName());
+    ASSERT_TRUE(QFile::copy(DUVIX_INI_PATH_PROBE, probe)) << DUVIX_INI_PATH_PROBE;
+    QProcess run;
+    run.start(probe, {});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(run.readAllStandardOutput());
+    const QFileInfo exe(QFileInfo(probe).canonicalFilePath());
+#if defined(Q_OS_WIN)
+    const QString expected =
+        QDir::toNativeSeparators(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini").toLower();
+#else
+    const QString expected = exe.absolutePath() + "/Duvix-IniProbe.ini";
+#endif
+    EXPECT_EQ(printed, expected);
 }
 
 // Only this case touches the file beside the executable, so parallel cases cannot meet there.
