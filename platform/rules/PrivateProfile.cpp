@@ -31,6 +31,20 @@ struct FileText {
     bool signature = false;
 };
 
+FileText Split(const QByteArray& bytes) {
+    FileText out;
+    out.text = bytes;
+    if (out.text.startsWith(kUtf8Bom)) {
+        out.signature = true;
+        out.text.remove(0, 3);
+    }
+    const qsizetype nul = out.text.indexOf('\0');
+    if (nul >= 0) {
+        out.text.truncate(nul);
+    }
+    return out;
+}
+
 LoadResult ReadFileText(const QString& file, FileText& out) {
     if (file.isEmpty()) {
         return LoadResult::Failed;
@@ -46,19 +60,19 @@ LoadResult ReadFileText(const QString& file, FileText& out) {
     if (!f.open(QIODevice::ReadOnly)) {
         return LoadResult::Failed;
     }
-    out.text = f.readAll();
+    const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         return LoadResult::Failed;
     }
-    if (out.text.startsWith(kUtf8Bom)) {
-        out.signature = true;
-        out.text.remove(0, 3);
-    }
-    const qsizetype nul = out.text.indexOf('\0');
-    if (nul >= 0) {
-        out.text.truncate(nul);
-    }
+    out = Split(bytes);
     return LoadResult::Loaded;
+}
+
+// Parses text from which the signature was already taken. The library would take a
+// second one as well; a leading line break (skipped as a blank) keeps those bytes.
+bool Load(Ini& ini, const QByteArray& text) {
+    const QByteArray guarded = text.startsWith(kUtf8Bom) ? '\n' + text : text;
+    return ini.LoadData(guarded.constData(), static_cast<size_t>(guarded.size())) >= 0;
 }
 
 // Files written by older tools may hold the local 8-bit encoding; keep those readable.
@@ -237,7 +251,7 @@ QString GetPrivateProfileText(const QString& section, const QString& key,
         return fallback;
     }
     Ini ini(true, true, false);
-    if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
+    if (!Load(ini, content.text)) {
         return fallback;
     }
     const char* storedSection = FindSection(ini, TrimBlanks(section));
@@ -277,7 +291,7 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
     const auto compose = [&](bool keepAll, QByteArray& body) {
         Ini ini(true, true, false);
         ini.SetSpaces(false);
-        if (ini.LoadData(content.text.constData(), static_cast<size_t>(content.text.size())) < 0) {
+        if (!Load(ini, content.text)) {
             return false;
         }
         const char* storedSection = FindSection(ini, sectionName);
@@ -319,7 +333,8 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
     // The new entry must read back as written, whatever else the file holds.
     const auto readsBack = [&](const QByteArray& body) {
         Ini ini(true, true, false);
-        if (ini.LoadData(body.constData(), static_cast<size_t>(body.size())) < 0) {
+        const QByteArray written = content.signature ? kUtf8Bom + body : body;
+        if (!Load(ini, Split(written).text)) {
             return false;
         }
         const char* storedSection = FindSection(ini, sectionName);

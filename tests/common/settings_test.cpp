@@ -332,7 +332,9 @@ TEST_F(SettingsTest, WriteThatTheFileSystemRefusesIsIgnored) {
 TEST_F(SettingsTest, WritesIntoOddFilesStillReadBack) {
     // An unclosed "[" swallows the lines after it as the parser reads the file.
     for (const QByteArray& odd : {QByteArray("["), QByteArray("[\n\n"), QByteArray("[A]\nk=v\n[\n"),
-                                  QByteArray("x=1\n[\n  \n; c\n"), QByteArray("[A\n]\nk=v\n")}) {
+                                  QByteArray("x=1\n[\n  \n; c\n"), QByteArray("[A\n]\nk=v\n"),
+                                  QByteArray("\r\xEF\xBB\xBF\xEF\xBB\xBF[a]=1\n"),
+                                  QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[a]\nkey=old\n")}) {
         WriteBytes(ini_, odd);
         Write("A", "key", "written");
         EXPECT_EQ(Read("A", "key", "d"), "written") << odd.toStdString();
