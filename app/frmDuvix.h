@@ -5,7 +5,9 @@
 
 #include <memory>
 
+namespace dialogs {
 class cFileDialog;
+}
 
 class frmDuvix : public platform::Form {
     Q_OBJECT
@@ -27,7 +29,7 @@ public:
     void ArrangePanes();
     void LoadPaneImage(const QString& path, float pane);
 
-    cFileDialog* FileDialog() const { return mFileDialog.get(); }
+    dialogs::cFileDialog* FileDialog() const { return mFileDialog.get(); }
 
     // Natural sizes in twips and ratios of the two pictures.
     double mLeftHeight = 0;
@@ -49,5 +51,5 @@ private:
     void LoadFromDialog(platform::ImageControl* pane);
     void OpenInViewer(platform::ImageControl* pane);
 
-    std::unique_ptr<cFileDialog> mFileDialog;
+    std::unique_ptr<dialogs::cFileDialog> mFileDialog;
 };

@@ -7,12 +7,20 @@
 #include "platform/MousePointer.h"
 
 void frmDuvix::Form_Load() {
+    mFileDialog = std::make_unique<dialogs::cFileDialog>();
+    mFileDialog->OwnerForm = this;
+    mFileDialog->DefaultExt = QStringLiteral("jpg");
+    mFileDialog->DefaultFileName = QString();
+    mFileDialog->DialogTitle = QStringLiteral("Open");
+    mFileDialog->Extension = QStringLiteral("jpg");
+    mFileDialog->FilePath = QString();
+    mFileDialog->Filter = QStringLiteral("JPEG (*.jpg)|*.jpg");
     UpdateNaturalSize(img1);
     UpdateNaturalSize(img2);
 }
 
 void frmDuvix::LoadPaneImage(const QString& path, float pane) {
-    if (!FileExists(path) || !panes::IsSupportedImage(path)) {
+    if (!mCommon::FileExists(path) || !panes::IsSupportedImage(path)) {
         return;  // a rejected file changes nothing and is not reported
     }
     platform::SetMousePointer(platform::kPointerHourglass);
@@ -46,7 +54,21 @@ void frmDuvix::Form_OLEDragDrop(platform::DropData& data, int32_t&, int16_t, int
     }
 }
 
-void frmDuvix::LoadFromDialog(platform::ImageControl*) {}
+void frmDuvix::LoadFromDialog(platform::ImageControl* pane) {
+    // The dialog only offers existing files; their ending is not checked here.
+    try {
+        if (!mFileDialog->OpenFile()) {
+            return;
+        }
+    } catch (const std::exception&) {
+        return;
+    }
+    if (pane->LoadPicture(mFileDialog->FileName)) {
+        pane->SetTag(mFileDialog->FileName);
+        UpdateNaturalSize(pane);
+    }
+    ArrangePanes();
+}
 
 void frmDuvix::menImage1_Click() { LoadFromDialog(img1); }
 void frmDuvix::menImage2_Click() { LoadFromDialog(img2); }

@@ -8,7 +8,7 @@
 
 void frmDuvix::OpenInViewer(platform::ImageControl* pane) {
     gCurrentFile = pane->Tag();
-    if (!FileExists(gCurrentFile)) {
+    if (!mCommon::FileExists(gCurrentFile)) {
         return;
     }
     platform::SetMousePointer(platform::kPointerHourglass);
