@@ -1,11 +1,13 @@
 // Pictures reach the panes by drops on the window or a pane, as the desktop sends them.
 #include "app/frmDuvix.h"
+#include "platform/CommonDialogs.h"
 #include "platform/MousePointer.h"
 #include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
@@ -138,6 +140,54 @@ TEST_F(Loading, FileThatDoesNotDecodeLeavesThePaneAsItWas) {
 TEST_F(Loading, PaneNumberOtherThanOneMeansTheRightPane) {
     form->LoadPaneImage(red, 7);
     EXPECT_EQ(form->img2->Tag(), red);
+}
+
+}  // namespace
+
+namespace {
+
+// The menu items: the open dialog answers as a person would, scripted.
+class MenuLoading : public Loading {
+protected:
+    platform::ScriptedCommonDialogs dialogs;
+};
+
+TEST_F(MenuLoading, ChosenFileFillsThatPaneAndCancelDoesNothing) {
+    platform::CommonDialogsOverride scripted(dialogs);
+    dialogs.Answer(red);
+    form->menuBar()->actions().at(1)->trigger();  // "Left Image"
+    EXPECT_EQ(form->img1->Tag(), red);
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    const auto& shown = dialogs.fileRequests[0];
+    EXPECT_EQ(shown.kind, platform::FileDialogKind::Open);
+    EXPECT_EQ(shown.record.lpstrTitle, "Open");
+    EXPECT_EQ(shown.record.lpstrDefExt, "jpg");
+    EXPECT_TRUE(shown.record.lpstrFilter.startsWith(QStringLiteral("JPEG (*.jpg)") + QChar(0) + "*.jpg" + QChar(0)));
+    EXPECT_TRUE(pointer.isEmpty()) << "the menu route shows no hourglass";
+
+    dialogs.Cancel();
+    form->menuBar()->actions().at(2)->trigger();  // "Right Image"
+    EXPECT_TRUE(form->img2->Tag().isEmpty());
+    dialogs.Answer(blue);
+    form->menuBar()->actions().at(2)->trigger();
+    EXPECT_EQ(form->img2->Tag(), blue);
+    EXPECT_EQ(form->img1->Tag(), red);
+}
+
+TEST_F(MenuLoading, ChosenFileThatIsNotAPictureLeavesThePane) {
+    platform::CommonDialogsOverride scripted(dialogs);
+    const QString text = dir.filePath("notes.txt");
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("plain text");
+    f.close();
+    dialogs.Answer(red);
+    form->menImage1_Click();
+    const platform::Picture* shown = form->img1->GetPicture();
+    dialogs.Answer(text);  // typed by name: the ending is not checked on this route
+    form->menImage1_Click();
+    EXPECT_EQ(form->img1->Tag(), red);
+    EXPECT_EQ(form->img1->GetPicture(), shown);
 }
 
 }  // namespace
