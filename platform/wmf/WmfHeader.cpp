@@ -55,7 +55,7 @@ std::optional<Header> ParseHeader(const QByteArray& bytes, QString* error) {
         return fail("metafile: file size field is too small");
     if (sizeWords > uint32_t(kHeaderWords) && !p.has(kHeaderWords + kEndRecordWords))
         return fail("metafile: no records after the header");
-    h.objectCount = p.u16(6);
+    h.objectCount = p.u16(5);
     h.firstRecord += kHeaderWords * 2;
     return h;
 }
