@@ -75,7 +75,7 @@ Palette ParsePalette(const Params& p) {
 }
 
 Region ParseRegion(const Params& p) {
-    constexpr int kMaxRects = 20000;
+    constexpr int kMaxRects = 1000;  // overlapping rectangles make region unions quadratic
     Region r;
     const int scans = p.i16(5);
     qsizetype w = 11;

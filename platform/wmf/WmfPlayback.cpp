@@ -78,6 +78,15 @@ QRect Player::deviceRect(const QRectF& logical) const {
     return QRect(QPoint(clamp(r.left()), clamp(r.top())), QPoint(clamp(r.right()) - 1, clamp(r.bottom()) - 1));
 }
 
+QRegion Player::deviceRegion(const Region& region) const {
+    // Pairwise unions keep the work near n log n.
+    std::vector<QRegion> parts;
+    for (const QRect& r : region.rects) parts.emplace_back(deviceRect(QRectF(r)));
+    for (size_t step = 1; step < parts.size(); step *= 2)
+        for (size_t i = 0; i + step < parts.size(); i += 2 * step) parts[i] += parts[i + step];
+    return parts.empty() ? QRegion() : parts[0];
+}
+
 bool Player::stateRecord(uint16_t fn, const Params& p) {
     DcState& s = st_;
     switch (fn) {
@@ -157,9 +166,7 @@ bool Player::stateRecord(uint16_t fn, const Params& p) {
                 s.clip.reset();
                 return true;
             }
-            QRegion clip;
-            for (const QRect& r : region->rects) clip += deviceRect(QRectF(r));
-            s.clip = clip;
+            s.clip = deviceRegion(*region);
             return true;
         }
         default: return false;
@@ -288,8 +295,26 @@ void Player::setComposition(bool forBitmap, uint32_t) {
     painter_->setCompositionMode(forBitmap ? M::CompositionMode_SourceOver : kRop2[qBound(1, st_.rop2, 16) - 1]);
 }
 
+// Qt's antialiasing rasterizer slows down with the square of the edges crossing each scanline, so
+// busy paths are drawn aliased, and absurd ones (seconds of work even so) are left out.
+bool Player::prepareRaster(const QPainterPath& path, double penWidth) {
+    constexpr double kMaxCrossings = 4e6, kSmoothPerLine = 24, kSmoothWork = 2e7;
+    double crossings = 0, top = 0, bottom = 0;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (i == 0) top = bottom = e.y;
+        if (i > 0 && !e.isMoveTo()) crossings += std::abs(e.y - path.elementAt(i - 1).y) + penWidth;
+        top = std::min(top, e.y), bottom = std::max(bottom, e.y);
+    }
+    const double lines = std::max(1.0, std::min(bottom + penWidth, frame_.image.height()) - std::max(top - penWidth, 0.0));
+    const double perLine = crossings / lines;
+    if (crossings > kMaxCrossings) return false;
+    painter_->setRenderHint(QPainter::Antialiasing, perLine <= kSmoothPerLine && lines * perLine * perLine <= kSmoothWork);
+    return true;
+}
+
 void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokePath) {
-    const QPen pen = devicePen();
+    QPen pen = devicePen();
     const QBrush brush = fillPath.isEmpty() ? QBrush() : deviceBrush();
     QRectF bounds;
     if (brush.style() != Qt::NoBrush) bounds = fillPath.boundingRect();
@@ -303,10 +328,21 @@ void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokeP
     if (brush.style() != Qt::NoBrush) {
         QPainterPath fill = fillPath;
         fill.setFillRule(st_.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
-        if (st_.brush.style == kBsHatched && st_.bkOpaque) painter_->fillPath(fill, st_.bkColor);
-        painter_->fillPath(fill, brush);
+        if (prepareRaster(fill, 0)) {
+            if (st_.brush.style == kBsHatched && st_.bkOpaque) painter_->fillPath(fill, st_.bkColor);
+            painter_->fillPath(fill, brush);
+        }
     }
-    if (pen.style() != Qt::NoPen && !strokePath.isEmpty()) painter_->strokePath(strokePath, pen);
+    if (pen.style() == Qt::NoPen || strokePath.isEmpty() || !prepareRaster(strokePath, 2 * pen.widthF())) return;
+    if (pen.style() == Qt::CustomDashLine) {  // millions of dashes take the dasher minutes: draw those solid
+        double length = 0, period = 0;
+        for (int i = 1; i < strokePath.elementCount(); ++i)
+            if (!strokePath.elementAt(i).isMoveTo())
+                length += QLineF(strokePath.elementAt(i - 1), strokePath.elementAt(i)).length();
+        for (double d : pen.dashPattern()) period += d * pen.widthF();
+        if (length > 1e5 * period) pen.setStyle(Qt::SolidLine);
+    }
+    painter_->strokePath(strokePath, pen);
 }
 
 void Player::fillRegion(const QRegion& region, const QBrush& brush) {
@@ -314,7 +350,7 @@ void Player::fillRegion(const QRegion& region, const QBrush& brush) {
     setComposition(false);
     QPainterPath path;
     path.addRegion(region);
-    painter_->fillPath(path, brush);
+    if (prepareRaster(path, 0)) painter_->fillPath(path, brush);
 }
 
 }  // namespace platform::wmf

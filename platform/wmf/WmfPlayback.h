@@ -74,6 +74,7 @@ private:
     // Logical units to image pixels.
     QTransform xf() const;
     QRect deviceRect(const QRectF& logical) const;
+    QRegion deviceRegion(const Region& region) const;
     QPen devicePen() const;
     QBrush deviceBrush() const;
     double strokeInset() const;
@@ -81,6 +82,7 @@ private:
     // Every drawing goes through here: counts it, measures it, clips and paints it unless measuring.
     bool beginDraw(const QRectF& imageBounds);
     void paintPath(const QPainterPath& fillPath, const QPainterPath& strokePath);
+    bool prepareRaster(const QPainterPath& imagePath, double penWidth);
     void fillRegion(const QRegion& region, const QBrush& brush);
     void setComposition(bool forBitmap, uint32_t rop = 0);
 

@@ -129,8 +129,7 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
             const Object* o = objects_.get(p.u16(0));
             const Region* region = o ? std::get_if<Region>(o) : nullptr;
             if (!region) return true;
-            QRegion area;
-            for (const QRect& rect : region->rects) area += deviceRect(QRectF(rect));
+            QRegion area = deviceRegion(*region);
             const DcState keep = st_;
             if (fn == kFillRegion || fn == kFrameRegion) {
                 const Object* b = objects_.get(p.u16(1));

@@ -11,6 +11,7 @@ namespace {
 
 enum : uint16_t { kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24 };
 enum : uint16_t { kEtoOpaque = 2, kEtoClipped = 4 };
+constexpr qsizetype kMaxTextBytes = 4096;  // far beyond any real line of text
 
 const char* CodePage(uint8_t charset) {
     switch (charset) {
@@ -179,7 +180,7 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     if (lf.width != 0 && metrics.averageCharWidth() > 0)
         xs = qBound(0.25, std::abs(lf.width) * sx / metrics.averageCharWidth(), 4.0) * ys;
 
-    const std::vector<Piece> pieces = Decode(bytes, lf);
+    std::vector<Piece> pieces = Decode(bytes.left(kMaxTextBytes), lf);
     std::vector<double> xs0;  // device offsets along the baseline
     double width = 0;
     size_t byte = 0;
@@ -213,6 +214,9 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     if (boxRect && (options & kEtoOpaque)) painter_->fillRect(*boxRect, st_.bkColor);
     painter_->setTransform(line);
     if (st_.bkOpaque && !(boxRect && (options & kEtoOpaque))) painter_->fillRect(cell, st_.bkColor);
+    // Glyph outlines cost their area: a record gets at most a few pictures' worth, and a bounded count.
+    const double budget = 16 * frame_.image.width() * frame_.image.height() / std::max(1.0, em * em * xs / ys);
+    pieces.resize(size_t(std::min<double>(double(pieces.size()), budget + 1)));
     painter_->scale(xs, ys);
     painter_->setFont(font);
     painter_->setPen(st_.textColor);
