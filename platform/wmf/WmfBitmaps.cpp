@@ -100,7 +100,8 @@ void Player::drawDib(QRectF dest, QRectF source, const Params& dib, bool palette
     if (bottomUp) source.moveTop(img.height() - source.bottom());
     source = source.intersected(QRectF(img.rect()));
     if (source.isEmpty() || !beginDraw(target)) return;
-    img = img.copy(source.toAlignedRect()).mirrored(b.x() < a.x(), b.y() < a.y());
+    if (source.toAlignedRect() != img.rect()) img = img.copy(source.toAlignedRect());
+    if (b.x() < a.x() || b.y() < a.y()) img = img.mirrored(b.x() < a.x(), b.y() < a.y());
     ApplyRop(img, rop);
     painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter_->setRenderHint(QPainter::SmoothPixmapTransform, target.width() < img.width());

@@ -23,10 +23,7 @@ Player::Player(const QByteArray& bytes, const Header& header, const Frame& frame
       objects_(qMin<int>(header.objectCount, kMaxObjects)) {}
 
 void Player::run() {
-    if (painter_) {
-        painter_->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                                 QPainter::SmoothPixmapTransform);
-    }
+    if (painter_) painter_->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     RecordStream stream(bytes_, header_.firstRecord);
     Record r;
     for (qint64 n = 0; stream.next(r); ++n) {
@@ -280,6 +277,7 @@ bool Player::beginDraw(const QRectF& imageBounds) {
     if (st_.clip) painter_->setClipRegion(*st_.clip);
     else painter_->setClipping(false);
     painter_->setTransform(QTransform());
+    painter_->setRenderHint(QPainter::Antialiasing);
     return true;
 }
 
