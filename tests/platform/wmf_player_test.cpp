@@ -360,6 +360,22 @@ TEST(WmfText, FollowsTheMapping) {
     EXPECT_NEAR(half * 2, full, 3);
 }
 
+TEST(WmfText, ExtTextOutBoxIsFilledAndClips) {
+    // ETO_OPAQUE | ETO_CLIPPED with a box that cuts the line of text after about two letters.
+    Wmf w;
+    w.font(-40).select(0).rec(0x0201, {Wmf::lo(kGreen), 0}).rec(0x0102, {1});
+    QByteArray p;
+    for (int v : {50, 100, 4, 6, 100, 50, 150, 100}) Wmf::put16(p, uint16_t(v));
+    p += "HHHH";
+    for (int i = 0; i < 4; ++i) Wmf::put16(p, 30);  // advances: the text runs to x = 220
+    const Rendered r = Render(w.raw(0x0A32, p).placeable(0, 0, 400, 200, 96));
+    EXPECT_TRUE(Is(r, 149, 51, kGreen));
+    EXPECT_TRUE(Transparent(r, 151, 51));
+    const QRect ink = InkBox(r.image);
+    EXPECT_EQ(ink.left(), 100);
+    EXPECT_EQ(ink.right(), 149);  // nothing of the last letters beyond the box
+}
+
 // ---- bitmaps ----
 
 QByteArray Dib24(int w, int h, std::initializer_list<uint32_t> bottomUpPixels) {
@@ -407,6 +423,26 @@ TEST(WmfBitmap, MonochromeDibUsesItsColourTable) {
     const Rendered r = Render(Square100(Wmf().raw(0x0B41, p + dib)));
     EXPECT_TRUE(Is(r, 10, 50, kGreen));
     EXPECT_TRUE(Is(r, 90, 50, kRed));
+}
+
+TEST(WmfBitmap, RunLengthEncodedDib) {
+    // 4 x 2, 8 bits: bottom row a run of 4 x index 1, top row a literal 0 1 0 1.
+    QByteArray dib;
+    for (uint32_t v : {40u, 4u, 2u}) Wmf::put32(dib, v);
+    Wmf::put16(dib, 1);
+    Wmf::put16(dib, 8);
+    Wmf::put32(dib, 1);  // BI_RLE8
+    for (uint32_t v : {0u, 0u, 0u, 2u, 0u}) Wmf::put32(dib, v);
+    Wmf::put32(dib, 0x000000FF);  // index 0: blue
+    Wmf::put32(dib, 0x00FF0000);  // index 1: red
+    dib += QByteArray("\x04\x01\x00\x00\x00\x04\x00\x01\x00\x01\x00\x01", 12);
+    QByteArray p;
+    for (int v : {0x0020, 0x00CC, 0, 2, 4, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));
+    const Rendered r = Render(Square100(Wmf().raw(0x0F43, p + dib)));
+    EXPECT_TRUE(Is(r, 10, 75, kRed));
+    EXPECT_TRUE(Is(r, 90, 75, kRed));
+    EXPECT_TRUE(Is(r, 10, 25, kBlue));
+    EXPECT_TRUE(Is(r, 35, 25, kRed));
 }
 
 TEST(WmfBitmap, PatBltFillsWithTheBrush) {
