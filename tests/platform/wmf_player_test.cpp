@@ -521,9 +521,24 @@ TEST(WmfRobustness, RandomlyDamagedFilesNeverCrash) {
     QByteArray p;
     for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 50, 50, 50, 50}) Wmf::put16(p, uint16_t(v));
     w.raw(0x0F43, p + Dib24(2, 2, {kRed, kGreen, kBlue, kBlack})).rec(0x0127, {-1});
+    // region, palette, pattern brushes, run-length bits, the rest of the shapes and text with advances
+    w.rec(0x06FF, {0, 6, 0, 0, 40, 2, 4, 0, 0, 50, 50, 2, 0, 20, 0, 20, 2, 2, 20, 50, 10, 50, 2});
+    w.rec(0x0228, {3, 1}).rec(0x012C, {3}).rec(0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0}).rec(0x0234, {4});
+    QByteArray rle;
+    for (int v : {0x0020, 0x00CC, 1, 2, 4, 0, 0, 60, 60, 5, 5, 40, 0, 4, 0, 2, 0, 1, 8, 1, 0})
+        Wmf::put16(rle, uint16_t(v));
+    for (int v : {0, 0, 0, 0, 2, 0, 2, 0, 0, 1, 0x0104, 0, 0x0400, 0x0100, 0x0100, 0x0100})
+        Wmf::put16(rle, uint16_t(v));
+    w.raw(0x0F43, rle).rec(0x061C, {10, 10, 80, 80, 20, 20}).rec(0x0830, {0, 50, 50, 100, 100, 100, 0, 0});
+    w.rec(0x0142, {5, 0, 40, 0, 2, 0, 2, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0xFF00, 0,
+                   0x80, 0, 0x40, 0});
+    w.rec(0x01F9, {0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55AA, 0x55AA, 0x55AA, 0x55AA});
+    w.select(5).rec(0x061D, {0x0021, 0x00F0, 30, 30, 10, 10}).select(6).rec(0x0418, {90, 90, 60, 60});
+    w.rec(0x0A32, {30, 10, 3, 6, 5, 5, 60, 40, 'A' | ('B' << 8), 'C', 10, 12, 14});
+    w.rec(0x0538, {2, 3, 3, 0, 0, 10, 0, 10, 10, 20, 20, 30, 20, 30, 30}).rec(0x0D33, {0, 2, 0, 0, 0, 2, 2, 0, 0});
     const QByteArray original = w.placeable(0, 0, 100, 100, 96, 8);
     QRandomGenerator rng(20261206);
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < 600; ++round) {
         QByteArray bytes = original;
         const int hits = 1 + int(rng.bounded(6));
         for (int i = 0; i < hits; ++i) {
