@@ -214,7 +214,7 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     if (boxRect && (options & kEtoOpaque)) painter_->fillRect(*boxRect, st_.bkColor);
     painter_->setTransform(line);
     if (st_.bkOpaque && !(boxRect && (options & kEtoOpaque))) painter_->fillRect(cell, st_.bkColor);
-    // Glyph outlines cost their area: a record gets at most a few pictures' worth, and a bounded count.
+    // Glyph outlines cost their area: one record gets at most sixteen pictures' worth.
     const double budget = 16 * frame_.image.width() * frame_.image.height() / std::max(1.0, em * em * xs / ys);
     pieces.resize(size_t(std::min<double>(double(pieces.size()), budget + 1)));
     painter_->scale(xs, ys);
