@@ -317,7 +317,8 @@ LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) 
     const QColorSpace space = format == Format::Bmp ? BmpProfile(device) : QColorSpace();
     QImageReader reader(device, detail::FormatName(format));
     reader.setAutoTransform(false);
-    const QSize header = reader.size();
+    // Qt finds a GIF's size by scanning the whole file; CheckGif has read the header already.
+    const QSize header = format == Format::Bmp ? reader.size() : QSize();
     if (header.isValid() && TooLarge(header)) {
         return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(header)));
     }
