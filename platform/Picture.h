@@ -15,6 +15,7 @@ struct Picture {
     int32_t Height = 0;        // natural height, HIMETRIC
     QByteArray format;         // "bmp", "gif", "jpeg", "wmf"
     QSize naturalPixels;       // upright size in picture pixels (WMF: device pixels at natural size)
+    QSize decodedPixels;       // what the decoder produced, upright (JPEG: at its DCT reduction)
     bool IsEmpty() const { return image.isNull(); }
 };
 

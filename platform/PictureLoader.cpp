@@ -164,6 +164,17 @@ void FinishImage(QImage& image, const QColorSpace& space) {
     image.setDevicePixelRatio(1.0);
 }
 
+// Nothing is kept larger than the picture's fit into the largest screen. Area averaging keeps
+// fine detail from aliasing; the full-size buffer is released as soon as the copy exists.
+void ReduceToFit(QImage& image, QSize box) {
+    const QSize fit = detail::FitWithin(image.size(), box);
+    if (fit == image.size()) return;
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) {
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    image = image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 Picture MakePicture(QImage image, QSize uprightPixels, const char* format, const DisplayTarget& t) {
     Picture p;
     p.image = std::move(image);
@@ -183,8 +194,12 @@ LoadResult LoadJpeg(QIODevice* device, const DisplayTarget& t) {
     // A CMYK profile cannot be applied by QColorSpace; the Adobe formula stands in for it.
     const QColorSpace space = r.cmyk || r.iccProfile.isEmpty() ? QColorSpace()
                                                                : QColorSpace::fromIccProfile(r.iccProfile);
+    const QSize decoded = r.image.size();
+    ReduceToFit(r.image, Box(t));
     FinishImage(r.image, space);
-    return LoadResult{MakePicture(std::move(r.image), upright, "jpeg", t), {}};
+    Picture p = MakePicture(std::move(r.image), upright, "jpeg", t);
+    p.decodedPixels = decoded;
+    return LoadResult{std::move(p), {}};
 }
 
 // A V5 header may carry an embedded profile; Qt's reader ignores it.
@@ -275,7 +290,9 @@ QString CheckGif(QIODevice* device) {
         char c;
         return device->getChar(&c) ? static_cast<uint8_t>(c) : -1;
     };
-    auto skip = [device](qint64 n) { return device->seek(device->pos() + n) && device->pos() <= device->size(); };
+    auto skip = [device](qint64 n) {
+        return device->pos() + n <= device->size() && device->seek(device->pos() + n);
+    };
     auto subBlocks = [&]() -> bool {  // false when the file ends first
         for (;;) {
             const int n = byte();
@@ -329,17 +346,11 @@ LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) 
     }
     const QSize natural = image.size();
     if (TooLarge(natural)) return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(natural)));
-    const QSize fit = detail::FitWithin(natural, Box(t));
-    if (fit != natural) {
-        // Area averaging keeps fine detail from aliasing; the full image goes at once.
-        if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) {
-            image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                    : QImage::Format_RGB32);
-        }
-        image = image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
+    ReduceToFit(image, Box(t));
     FinishImage(image, space);
-    return LoadResult{MakePicture(std::move(image), natural, detail::FormatName(format), t), {}};
+    Picture p = MakePicture(std::move(image), natural, detail::FormatName(format), t);
+    p.decodedPixels = natural;
+    return LoadResult{std::move(p), {}};
 }
 
 LoadResult LoadWmf(const QByteArray& bytes, const DisplayTarget& t) {
@@ -354,6 +365,7 @@ LoadResult LoadWmf(const QByteArray& bytes, const DisplayTarget& t) {
     p.naturalPixels = QSize(static_cast<int>(std::lround(r->widthHimetric * perHimetric)),
                             static_cast<int>(std::lround(r->heightHimetric * perHimetric)));
     p.image = std::move(r->image);
+    p.decodedPixels = p.image.size();
     if (!p.image.isNull()) FinishImage(p.image, QColorSpace());
     return LoadResult{std::move(p), {}};
 }

@@ -259,7 +259,8 @@ TEST(LoaderReduction, LargeJpegDecodesReducedButKeepsItsNaturalSize) {
     // Fit into 500x300 is 450x300; 1/8 (300x200) falls short, 1/4 (600x400) covers it.
     const LoadResult r = LoadPictureData(jpeg, DisplayTarget{QSize(500, 300), 1.0});
     ASSERT_TRUE(r.picture) << r.error.toStdString();
-    EXPECT_EQ(r.picture->image.size(), QSize(600, 400));
+    EXPECT_EQ(r.picture->decodedPixels, QSize(600, 400));
+    EXPECT_EQ(r.picture->image.size(), QSize(450, 300));
     EXPECT_EQ(r.picture->naturalPixels, QSize(2400, 1600));
     EXPECT_EQ(r.picture->Width, 63500);
 }
@@ -268,6 +269,7 @@ TEST(LoaderReduction, LargeBitmapIsScaledToItsScreenFit) {
     const LoadResult r = LoadPictureData(Encode(TwoColour(4000, 100), "BMP"), kScreen);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
     EXPECT_EQ(r.picture->image.size(), QSize(1920, 48));
+    EXPECT_EQ(r.picture->decodedPixels, QSize(4000, 100));
     EXPECT_EQ(r.picture->naturalPixels, QSize(4000, 100));
     EXPECT_TRUE(IsRed(r.picture->image.pixel(100, 24)));
     EXPECT_TRUE(IsBlue(r.picture->image.pixel(1800, 24)));
