@@ -289,6 +289,12 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
 
+    // 143 MP is under the cap, but no LZW stream of 35 bytes can fill it.
+    gif[6] = '\x7E'; gif[7] = '\x2C'; gif[8] = '\x3B'; gif[9] = '\x31';
+    r = LoadPictureData(gif, kScreen);
+    ASSERT_FALSE(r.picture);
+    EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
+
     QByteArray bmp = Encode(TwoColour(8, 8), "BMP");
     bmp[18] = '\x30'; bmp[19] = '\x75'; bmp[20] = 0; bmp[21] = 0;  // width 30000
     bmp[22] = '\x30'; bmp[23] = '\x75'; bmp[24] = 0; bmp[25] = 0;  // height 30000
