@@ -281,17 +281,41 @@ QString CheckGif(QIODevice* device) {
         return QStringLiteral("refused: %1x%2 pixels from %3 bytes")
             .arg(detail::Le16(head, 6)).arg(detail::Le16(head, 8)).arg(device->size());
     }
-    const qint64 start = device->pos();
-    struct Rewind {
-        QIODevice* d; qint64 at;
-        ~Rewind() { d->seek(at); }
-    } rewind{device, start};
-    auto byte = [device]() -> int {
-        char c;
-        return device->getChar(&c) ? static_cast<uint8_t>(c) : -1;
-    };
-    auto skip = [device](qint64 n) {
-        return device->pos() + n <= device->size() && device->seek(device->pos() + n);
+    // Sub-blocks are at most 255 bytes: walk them through our own buffer, not one seek each.
+    struct Cursor {
+        QIODevice* d;
+        qint64 start;
+        QByteArray buf;
+        qsizetype at = 0;
+        ~Cursor() { d->seek(start); }
+        bool Fill() {
+            buf = d->read(1 << 16);
+            at = 0;
+            return !buf.isEmpty();
+        }
+        int Byte() {
+            if (at >= buf.size() && !Fill()) return -1;
+            return static_cast<uint8_t>(buf[at++]);
+        }
+        bool Skip(qint64 n) {
+            while (n > 0) {
+                if (at >= buf.size() && !Fill()) return false;
+                const qint64 step = std::min<qint64>(n, buf.size() - at);
+                at += step;
+                n -= step;
+            }
+            return true;
+        }
+    } cur{device, device->pos(), {}};
+    auto byte = [&cur]() { return cur.Byte(); };
+    auto skip = [&cur](qint64 n) { return cur.Skip(n); };
+    auto read = [&cur](char* out, int n) {
+        for (int i = 0; i < n; ++i) {
+            const int b = cur.Byte();
+            if (b < 0) return false;
+            out[i] = static_cast<char>(b);
+        }
+        return true;
     };
     auto subBlocks = [&]() -> bool {  // false when the file ends first
         for (;;) {
@@ -309,7 +333,7 @@ QString CheckGif(QIODevice* device) {
             if (byte() < 0 || !subBlocks()) return QStringLiteral("truncated GIF");
         } else if (kind == 0x2C) {
             char desc[9];
-            if (device->read(desc, 9) != 9) return QStringLiteral("truncated GIF");
+            if (!read(desc, 9)) return QStringLiteral("truncated GIF");
             const auto f = static_cast<uint8_t>(desc[8]);
             if ((f & 0x80) && !skip(3 * (2 << (f & 7)))) return QStringLiteral("truncated GIF");
             if (byte() < 0 || !subBlocks()) return QStringLiteral("truncated GIF frame");
