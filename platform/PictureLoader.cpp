@@ -336,6 +336,16 @@ QString CheckGif(QIODevice* device) {
         } else if (kind == 0x2C) {
             char desc[9];
             if (!read(desc, 9)) return QStringLiteral("truncated GIF");
+            // A zero screen size makes Qt size the canvas from the frame: check that too.
+            auto u16 = [&desc](int at) {
+                return static_cast<int64_t>(static_cast<uint8_t>(desc[at]) |
+                                            static_cast<uint8_t>(desc[at + 1]) << 8);
+            };
+            const int64_t canvas = std::max<int64_t>(detail::Le16(head, 6), u16(0) + u16(4)) *
+                                   std::max<int64_t>(detail::Le16(head, 8), u16(2) + u16(6));
+            if (canvas > detail::kMaxPicturePixels || canvas > 4096 * device->size() + (1 << 20)) {
+                return QStringLiteral("refused: a %1 pixel canvas from %2 bytes").arg(canvas).arg(device->size());
+            }
             const auto f = static_cast<uint8_t>(desc[8]);
             if ((f & 0x80) && !skip(3 * (2 << (f & 7)))) return QStringLiteral("truncated GIF");
             if (byte() < 0 || !subBlocks()) return QStringLiteral("truncated GIF frame");

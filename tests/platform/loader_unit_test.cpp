@@ -295,6 +295,14 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
 
+    // Found by the fuzzer: screen height 0, so Qt sizes the canvas from a 9984x4096 frame at
+    // x=256 and the screen width 63233.
+    const QByteArray zeroScreen = QByteArray::fromHex(
+        "474946383961""01f70000000001""21f904010a000100""2c000100000027001026""0000""000100b805");
+    r = LoadPictureData(zeroScreen, kScreen);
+    ASSERT_FALSE(r.picture);
+    EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
+
     QByteArray bmp = Encode(TwoColour(8, 8), "BMP");
     bmp[18] = '\x30'; bmp[19] = '\x75'; bmp[20] = 0; bmp[21] = 0;  // width 30000
     bmp[22] = '\x30'; bmp[23] = '\x75'; bmp[24] = 0; bmp[25] = 0;  // height 30000
