@@ -1,0 +1,36 @@
+// libFuzzer target: arbitrary bytes through the same entry the windows use for files.
+#include "platform/Picture.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Metafile text asks fontconfig for each new face name; it caches the answers for the whole
+// process, which LeakSanitizer would report as leaks of the input that asked first.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libfreetype.so\n";
+}
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(*argc, *argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.icc=false\nqt.gui.imageio=false"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
+                                                     static_cast<qsizetype>(size));
+    // A small screen keeps reduced decodes small, so the fuzzer spends its time on parsing.
+    const platform::DisplayTarget target{QSize(640, 480), 1.0};
+    const platform::LoadResult r = platform::LoadPictureData(bytes, target);
+    if (r.picture && !r.picture->image.isNull()) {
+        // Touch the pixels so a short buffer shows up under AddressSanitizer.
+        volatile QRgb sink = r.picture->image.pixel(r.picture->image.width() - 1, r.picture->image.height() - 1);
+        (void)sink;
+    }
+    return 0;
+}
