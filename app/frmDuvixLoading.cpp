@@ -6,6 +6,16 @@
 #include "dialogs/cFileDialog.h"
 #include "platform/MousePointer.h"
 
+namespace {
+// A pane is never wider than half the largest screen, so a picture for it needs no more
+// pixels than that: a huge JPEG then decodes at a deeper reduction.
+platform::DisplayTarget PaneTarget() {
+    platform::DisplayTarget t = platform::CurrentDisplayTarget();
+    t.maxDevicePixels.setWidth(std::max(1, t.maxDevicePixels.width() / 2));
+    return t;
+}
+}  // namespace
+
 void frmDuvix::Form_Load() {
     mFileDialog = std::make_unique<dialogs::cFileDialog>();
     mFileDialog->OwnerForm = this;
@@ -27,7 +37,7 @@ void frmDuvix::LoadPaneImage(const QString& path, float pane) {
     platform::ImageControl* target = pane == 1 ? img1 : img2;
     // A file that does not decode leaves the pane as it was (picture, path and sizes),
     // so a double-click never opens a file the pane does not show.
-    if (target->LoadPicture(path)) {
+    if (target->LoadPicture(path, PaneTarget())) {
         target->SetTag(path);
         UpdateNaturalSize(target);
     }
@@ -63,7 +73,7 @@ void frmDuvix::LoadFromDialog(platform::ImageControl* pane) {
     } catch (const std::exception&) {
         return;
     }
-    if (pane->LoadPicture(mFileDialog->FileName)) {
+    if (pane->LoadPicture(mFileDialog->FileName, PaneTarget())) {
         pane->SetTag(mFileDialog->FileName);
         UpdateNaturalSize(pane);
     }

@@ -23,7 +23,11 @@ void ImageControl::SetPicture(std::shared_ptr<const Picture> picture) {
 }
 
 bool ImageControl::LoadPicture(const QString& path, QString* error) {
-    LoadResult r = LoadPictureFile(path, CurrentDisplayTarget());
+    return LoadPicture(path, CurrentDisplayTarget(), error);
+}
+
+bool ImageControl::LoadPicture(const QString& path, const DisplayTarget& target, QString* error) {
+    LoadResult r = LoadPictureFile(path, target);
     if (!r.picture) {
         if (error != nullptr) {
             *error = r.error;

@@ -19,8 +19,10 @@ public:
     ImageControl(Form* form, const QString& name);
 
     void SetPicture(std::shared_ptr<const Picture> picture);
-    // Loads the file through the picture loader; on failure the control keeps its picture.
+    // Loads the file through the picture loader, decoded for the largest screen or for `target`;
+    // on failure the control keeps its picture.
     bool LoadPicture(const QString& path, QString* error = nullptr);
+    bool LoadPicture(const QString& path, const DisplayTarget& target, QString* error = nullptr);
     const Picture* GetPicture() const { return picture_.get(); }
     // Natural size in HIMETRIC; 0 x 0 without a picture.
     int32_t PictureWidth() const { return picture_ ? picture_->Width : 0; }

@@ -19,7 +19,8 @@ build = os.path.abspath(sys.argv.pop(1))
 peerbench.VIEWERS["duvix"] = dict(
     pkg="duvix", wm=True, start=[os.path.join(build, "duvix")],
     drive="W=$(xdotool search --sync --onlyvisible --pid $PID | head -1); sleep 1; "
-          "eval $(xdotool getwindowgeometry --shell $W); "
+          "Y=$(xwininfo -id $W | awk '/Absolute upper-left Y/ {print $4}'); "
+          "X=$(xwininfo -id $W | awk '/Absolute upper-left X/ {print $4}'); "
           "xdotool mousemove $((X + 60)) $((Y + 10)) click 1; sleep 1; "
           "xdotool type --delay 1 \"$IMG\"; sleep 0.3",
     trigger="xdotool key --delay 0 Return",

@@ -191,3 +191,20 @@ TEST_F(MenuLoading, ChosenFileThatIsNotAPictureLeavesThePane) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Loading, AHugeJpegIsDecodedForHalfTheScreenOnly) {
+    // The offscreen screen is 800 x 600: a pane needs at most 400 x 600, so 4000 x 2000
+    // (fit 400 x 200) decodes at 1/8; the viewer, for the whole screen (fit 800 x 400), at 1/4.
+    const QString big = testfiles::WriteSolidPicture(dir.path(), "big.jpg", 4000, 2000);
+    form->LoadPaneImage(big, 1);
+    ASSERT_NE(form->img1->GetPicture(), nullptr);
+    EXPECT_EQ(form->img1->GetPicture()->decodedPixels, QSize(500, 250));
+    EXPECT_EQ(form->img1->GetPicture()->naturalPixels, QSize(4000, 2000));
+    const platform::LoadResult full = platform::LoadPictureFile(big, platform::CurrentDisplayTarget());
+    ASSERT_TRUE(full.picture);
+    EXPECT_EQ(full.picture->decodedPixels, QSize(1000, 500));
+}
+
+}  // namespace
