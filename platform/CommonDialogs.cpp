@@ -98,6 +98,20 @@ QStringList QtNameFilters(const QString& filterList) {
 
 }  // namespace detail
 
+namespace {
+// Shows the dialog modally; the first path chosen, or nullopt when cancelled.
+std::optional<QString> RunForOne(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return QDir::toNativeSeparators(chosen.first());
+}
+}  // namespace
+
 std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
                                                 const dialogs::OpenFileNameRecord& record) {
     QString caption = dialogs::TextBeforeNul(record.lpstrTitle);
@@ -131,14 +145,7 @@ std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
     if (!name.isEmpty()) {
         dialog.selectFile(name);
     }
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty()) {
-        return std::nullopt;
-    }
-    return QDir::toNativeSeparators(chosen.first());
+    return RunForOne(dialog);
 }
 
 std::optional<QString> QtCommonDialogs::AskFolder(const dialogs::BrowseInfoRecord& record) {
@@ -146,14 +153,7 @@ std::optional<QString> QtCommonDialogs::AskFolder(const dialogs::BrowseInfoRecor
     dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty()) {
-        return std::nullopt;
-    }
-    return QDir::toNativeSeparators(chosen.first());
+    return RunForOne(dialog);
 }
 
 std::optional<QString> ScriptedCommonDialogs::Next() {

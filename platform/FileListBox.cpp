@@ -1,9 +1,9 @@
 #include "platform/FileListBox.h"
 
 #include "platform/Form.h"
+#include "platform/rules/Units.h"
 
 #include <QDir>
-#include <cmath>
 
 namespace platform {
 
@@ -56,14 +56,12 @@ void FileListBox::Refresh() {
 }
 
 bool FileListBox::Move(double left, double top, double width, double height) {
-    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) ||
-        !std::isfinite(height) || width < 0 || height < 0) {
-        return false;
+    const std::optional<QRect> rect =
+        TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
+    if (rect) {
+        setGeometry(*rect);
     }
-    const double tpp = form_->TwipsPerPixel();
-    setGeometry(static_cast<int>(std::lround(left / tpp)), static_cast<int>(std::lround(top / tpp)),
-                static_cast<int>(std::lround(width / tpp)), static_cast<int>(std::lround(height / tpp)));
-    return true;
+    return rect.has_value();
 }
 
 }  // namespace platform

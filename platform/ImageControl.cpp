@@ -2,11 +2,11 @@
 
 #include "platform/ClientArea.h"
 #include "platform/Form.h"
+#include "platform/rules/Units.h"
 
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
-#include <cmath>
 
 namespace platform {
 
@@ -45,26 +45,17 @@ void ImageControl::SetStretch(bool on) {
 }
 
 bool ImageControl::Move(double left, double top, double width, double height) {
-    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) ||
-        !std::isfinite(height) || width < 0 || height < 0) {
+    const std::optional<QRect> rect =
+        TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
+    if (!rect) {
         return false;
     }
     left_ = static_cast<float>(left);
     top_ = static_cast<float>(top);
     width_ = static_cast<float>(width);
     height_ = static_cast<float>(height);
-    Place();
+    setGeometry(*rect);
     return true;
-}
-
-void ImageControl::Place() {
-    // Round the edges, not the size, so neighbouring rectangles stay exact.
-    const double tpp = form_->TwipsPerPixel();
-    const int x0 = static_cast<int>(std::lround(left_ / tpp));
-    const int y0 = static_cast<int>(std::lround(top_ / tpp));
-    const int x1 = static_cast<int>(std::lround((static_cast<double>(left_) + width_) / tpp));
-    const int y1 = static_cast<int>(std::lround((static_cast<double>(top_) + height_) / tpp));
-    setGeometry(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
 }
 
 void ImageControl::paintEvent(QPaintEvent*) {

@@ -57,8 +57,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void Place();
-
     Form* form_;
     std::shared_ptr<const Picture> picture_;
     QImage cache_;  // the picture at this control's size in device pixels
