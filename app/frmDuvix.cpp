@@ -2,7 +2,7 @@
 
 #include "app/rules/PaneLayout.h"
 #include "dialogs/cFileDialog.h"
-#include "platform/rules/Units.h"
+#include "common/Units.h"
 #include "resources/Icons.h"
 
 namespace {
@@ -63,8 +63,8 @@ void frmDuvix::ArrangePanes() {
 }
 
 void frmDuvix::UpdateNaturalSize(platform::ImageControl* pane) {
-    const double w = platform::HimetricToTwips(static_cast<float>(pane->PictureWidth()));
-    const double h = platform::HimetricToTwips(static_cast<float>(pane->PictureHeight()));
+    const double w = units::HimetricToTwips(static_cast<float>(pane->PictureWidth()));
+    const double h = units::HimetricToTwips(static_cast<float>(pane->PictureHeight()));
     // 0/0 leaves NaN for an empty pane, which the layout places nowhere.
     const double ratio = w / h;
     if (pane == img1) {

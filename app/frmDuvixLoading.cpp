@@ -9,8 +9,8 @@
 namespace {
 // A pane is never wider than half the largest screen, so a picture for it needs no more
 // pixels than that: a huge JPEG then decodes at a deeper reduction.
-platform::DisplayTarget PaneTarget() {
-    platform::DisplayTarget t = platform::CurrentDisplayTarget();
+imaging::DisplayTarget PaneTarget() {
+    imaging::DisplayTarget t = imaging::CurrentDisplayTarget();
     t.maxDevicePixels.setWidth(std::max(1, t.maxDevicePixels.width() / 2));
     return t;
 }

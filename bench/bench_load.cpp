@@ -6,8 +6,8 @@
 // each peak (VmHWM) belongs to that one case: the Qt libraries and a QGuiApplication, plus
 // the load. Time is the median of several loads in a child, then the median of three
 // children, ours and the naive one taking turns.
-#include "platform/Picture.h"
-#include "platform/PictureLoaderDetail.h"
+#include "imaging/Picture.h"
+#include "imaging/PictureLoaderDetail.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -223,7 +223,7 @@ int Measure(const QString& method, const QString& path, int repeat) {
         t.start();
         bool ok = false;
         if (method == "ours") {
-            const platform::LoadResult r = platform::LoadPictureFile(path, {kScreen, 1.0});
+            const imaging::LoadResult r = imaging::LoadPictureFile(path, {kScreen, 1.0});
             ok = r.picture.has_value();
             if (ok) kept = r.picture->image.size();
         } else if (method == "naive") {
@@ -231,7 +231,7 @@ int Measure(const QString& method, const QString& path, int repeat) {
             QImage img(path);
             ok = !img.isNull();
             if (ok) {
-                img = img.scaled(platform::detail::FitWithin(img.size(), kScreen), Qt::IgnoreAspectRatio,
+                img = img.scaled(imaging::detail::FitWithin(img.size(), kScreen), Qt::IgnoreAspectRatio,
                                  Qt::SmoothTransformation);
                 kept = img.size();
             }
@@ -239,7 +239,7 @@ int Measure(const QString& method, const QString& path, int repeat) {
             // Qt's JPEG handler picks libjpeg's scale_denom itself when asked for that size.
             QImageReader reader(path);
             const QSize full = reader.size();
-            const int d = platform::detail::JpegScaleDenominator(full, false, kScreen);
+            const int d = imaging::detail::JpegScaleDenominator(full, false, kScreen);
             reader.setScaledSize(QSize((full.width() + d - 1) / d, (full.height() + d - 1) / d));
             const QImage img = reader.read();
             ok = !img.isNull();

@@ -17,8 +17,8 @@ const QString kPathKey = QStringLiteral("Path");
 
 // The record's size without the fields later platform versions added at its end.
 constexpr std::uint32_t kOpenFileNameSize = 76;
-constexpr std::uint32_t kOpenFlags = kOfnHideReadOnly | kOfnPathMustExist | kOfnFileMustExist;
-constexpr std::uint32_t kSaveFlags = kOfnOverwritePrompt | kOfnHideReadOnly | kOfnPathMustExist;
+constexpr std::uint32_t kOpenFlags = platform::kOfnHideReadOnly | platform::kOfnPathMustExist | platform::kOfnFileMustExist;
+constexpr std::uint32_t kSaveFlags = platform::kOfnOverwritePrompt | platform::kOfnHideReadOnly | platform::kOfnPathMustExist;
 constexpr qsizetype kFolderBufferSize = 512;
 
 // The folder that a later dialog should open in.
@@ -86,10 +86,10 @@ bool cFileDialog::ShowDialog(std::int16_t mode) {
     }
 
     if (record_.lpstrFileTitle.contains(QChar(0))) {
-        FileTitle = TextBeforeNul(record_.lpstrFileTitle);
+        FileTitle = platform::TextBeforeNul(record_.lpstrFileTitle);
     }
     if (record_.lpstrFile.contains(QChar(0))) {
-        FileName = TextBeforeNul(record_.lpstrFile);
+        FileName = platform::TextBeforeNul(record_.lpstrFile);
     }
     Extension.clear();
     if (INISave) {
@@ -103,10 +103,10 @@ bool cFileDialog::BrowseFolder(std::uintptr_t hWnd, const QString& szDialogTitle
     // Every step runs even when the one before it failed; nothing reaches the caller.
     std::optional<platform::ItemIdList> chosen;
     try {
-        BrowseInfoRecord info;
+        platform::BrowseInfoRecord info;
         info.hwndOwner = hWnd;
         info.lpszTitle = szDialogTitle;
-        info.ulFlags = kBifReturnOnlyFsDirs;
+        info.ulFlags = platform::kBifReturnOnlyFsDirs;
         chosen = platform::BrowseForFolder(info);
     } catch (...) {
     }
@@ -115,7 +115,7 @@ bool cFileDialog::BrowseFolder(std::uintptr_t hWnd, const QString& szDialogTitle
         if (!platform::PathFromItemIdList(chosen, buffer)) {
             return false;
         }
-        FilePath = TextBeforeNul(buffer);
+        FilePath = platform::TextBeforeNul(buffer);
         if (!FilePath.endsWith(QDir::separator())) {
             FilePath += QDir::separator();
         }

@@ -1,7 +1,7 @@
 #pragma once
 // Open and save dialogs and the folder browser behind a few properties. With INISave on,
 // the open and save dialogs remember a folder per owning window in the settings file.
-#include "dialogs/rules/DialogRecords.h"
+#include "platform/rules/DialogRecords.h"
 #include "platform/Form.h"
 
 #include <QPointer>
@@ -42,7 +42,7 @@ public:
     bool BrowseFolder(std::uintptr_t hWnd, const QString& szDialogTitle);
 
     // The open/save record as the last call left it.
-    const OpenFileNameRecord& Record() const { return record_; }
+    const platform::OpenFileNameRecord& Record() const { return record_; }
 
     static constexpr qsizetype kMaxDefaultFileName = 250;
     static constexpr std::uint32_t kFileBufferSize = 255;
@@ -51,7 +51,7 @@ private:
     bool ShowDialog(std::int16_t mode);
     platform::Form& Owner() const;
 
-    OpenFileNameRecord record_;
+    platform::OpenFileNameRecord record_;
 };
 
 }  // namespace dialogs

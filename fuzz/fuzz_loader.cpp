@@ -1,5 +1,5 @@
 // libFuzzer target: arbitrary bytes through the same entry the windows use for files.
-#include "platform/Picture.h"
+#include "imaging/Picture.h"
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
                                                      static_cast<qsizetype>(size));
     // A small screen keeps reduced decodes small, so the fuzzer spends its time on parsing.
-    const platform::DisplayTarget target{QSize(640, 480), 1.0};
-    const platform::LoadResult r = platform::LoadPictureData(bytes, target);
+    const imaging::DisplayTarget target{QSize(640, 480), 1.0};
+    const imaging::LoadResult r = imaging::LoadPictureData(bytes, target);
     if (r.picture && !r.picture->image.isNull()) {
         // Touch the pixels so a short buffer shows up under AddressSanitizer.
         volatile QRgb sink = r.picture->image.pixel(r.picture->image.width() - 1, r.picture->image.height() - 1);

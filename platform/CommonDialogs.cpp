@@ -36,7 +36,7 @@ QString CaseBlindGlob(const QString& glob) {
 #endif
 }
 
-bool StoreChosenFile(dialogs::OpenFileNameRecord& record, const std::optional<QString>& answer) {
+bool StoreChosenFile(OpenFileNameRecord& record, const std::optional<QString>& answer) {
     if (!answer.has_value() || answer->isEmpty()) {
         return false;
     }
@@ -62,7 +62,7 @@ bool StoreChosenFile(dialogs::OpenFileNameRecord& record, const std::optional<QS
     return true;
 }
 
-bool ShowFileDialog(FileDialogKind kind, dialogs::OpenFileNameRecord& record) {
+bool ShowFileDialog(FileDialogKind kind, OpenFileNameRecord& record) {
     return StoreChosenFile(record, CurrentCommonDialogs().AskFile(kind, record));
 }
 
@@ -113,22 +113,22 @@ std::optional<QString> RunForOne(QFileDialog& dialog) {
 }  // namespace
 
 std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
-                                                const dialogs::OpenFileNameRecord& record) {
-    QString caption = dialogs::TextBeforeNul(record.lpstrTitle);
+                                                const OpenFileNameRecord& record) {
+    QString caption = TextBeforeNul(record.lpstrTitle);
     if (caption.isEmpty()) {
         caption = kind == FileDialogKind::Open
                       ? QCoreApplication::translate("CommonDialogs", "Open")
                       : QCoreApplication::translate("CommonDialogs", "Save As");
     }
     QFileDialog dialog(OwnerWindow(record.hwndOwner), caption,
-                       dialogs::TextBeforeNul(record.lpstrInitialDir));
+                       TextBeforeNul(record.lpstrInitialDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
     dialog.setAcceptMode(kind == FileDialogKind::Open ? QFileDialog::AcceptOpen
                                                       : QFileDialog::AcceptSave);
-    dialog.setFileMode((record.Flags & dialogs::kOfnFileMustExist) != 0 ? QFileDialog::ExistingFile
+    dialog.setFileMode((record.Flags & kOfnFileMustExist) != 0 ? QFileDialog::ExistingFile
                                                                         : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                     (record.Flags & dialogs::kOfnOverwritePrompt) == 0);
+                     (record.Flags & kOfnOverwritePrompt) == 0);
     const QStringList filters = detail::QtNameFilters(record.lpstrFilter);
     if (!filters.isEmpty()) {
         dialog.setOption(QFileDialog::HideNameFilterDetails, true);
@@ -136,19 +136,19 @@ std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
         const qsizetype index = record.nFilterIndex;
         dialog.selectNameFilter(filters.value(index >= 1 && index <= filters.size() ? index - 1 : 0));
     }
-    QString suffix = dialogs::TextBeforeNul(record.lpstrDefExt);
+    QString suffix = TextBeforeNul(record.lpstrDefExt);
     while (suffix.startsWith(QLatin1Char('.'))) {
         suffix.remove(0, 1);
     }
     dialog.setDefaultSuffix(suffix);
-    const QString name = dialogs::TextBeforeNul(record.lpstrFile);
+    const QString name = TextBeforeNul(record.lpstrFile);
     if (!name.isEmpty()) {
         dialog.selectFile(name);
     }
     return RunForOne(dialog);
 }
 
-std::optional<QString> QtCommonDialogs::AskFolder(const dialogs::BrowseInfoRecord& record) {
+std::optional<QString> QtCommonDialogs::AskFolder(const BrowseInfoRecord& record) {
     QFileDialog dialog(OwnerWindow(record.hwndOwner), record.lpszTitle);
     dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
     dialog.setFileMode(QFileDialog::Directory);
@@ -169,12 +169,12 @@ std::optional<QString> ScriptedCommonDialogs::Next() {
 }
 
 std::optional<QString> ScriptedCommonDialogs::AskFile(FileDialogKind kind,
-                                                      const dialogs::OpenFileNameRecord& record) {
+                                                      const OpenFileNameRecord& record) {
     fileRequests.push_back({kind, record});
     return Next();
 }
 
-std::optional<QString> ScriptedCommonDialogs::AskFolder(const dialogs::BrowseInfoRecord& record) {
+std::optional<QString> ScriptedCommonDialogs::AskFolder(const BrowseInfoRecord& record) {
     folderRequests.push_back(record);
     return Next();
 }
@@ -193,15 +193,15 @@ CommonDialogs* SetCommonDialogs(CommonDialogs* dialogs) {
     return previous;
 }
 
-bool ShowOpenFileDialog(dialogs::OpenFileNameRecord& record) {
+bool ShowOpenFileDialog(OpenFileNameRecord& record) {
     return ShowFileDialog(FileDialogKind::Open, record);
 }
 
-bool ShowSaveFileDialog(dialogs::OpenFileNameRecord& record) {
+bool ShowSaveFileDialog(OpenFileNameRecord& record) {
     return ShowFileDialog(FileDialogKind::Save, record);
 }
 
-std::optional<ItemIdList> BrowseForFolder(const dialogs::BrowseInfoRecord& record) {
+std::optional<ItemIdList> BrowseForFolder(const BrowseInfoRecord& record) {
     std::optional<QString> folder = CurrentCommonDialogs().AskFolder(record);
     if (!folder.has_value() || folder->isEmpty()) {
         return std::nullopt;

@@ -1,7 +1,7 @@
 #pragma once
 // The desktop's open and save dialogs and folder browser, driven by the dialog records.
 // Which implementation answers is replaceable, so tests can script the user.
-#include "dialogs/rules/DialogRecords.h"
+#include "platform/rules/DialogRecords.h"
 
 #include <QStringList>
 #include <deque>
@@ -18,9 +18,9 @@ public:
     virtual ~CommonDialogs() = default;
     // The chosen file's path; nullopt when cancelled or the dialog cannot be shown.
     virtual std::optional<QString> AskFile(FileDialogKind kind,
-                                           const dialogs::OpenFileNameRecord& record) = 0;
+                                           const OpenFileNameRecord& record) = 0;
     // The chosen folder; nullopt when cancelled.
-    virtual std::optional<QString> AskFolder(const dialogs::BrowseInfoRecord& record) = 0;
+    virtual std::optional<QString> AskFolder(const BrowseInfoRecord& record) = 0;
 };
 
 // Qt's QFileDialog, modal over the window whose handle the record carries.
@@ -29,8 +29,8 @@ public:
     // Tests ask for Qt's own dialog, which they can reach and type into.
     explicit QtCommonDialogs(bool useNativeDialogs = true) : native_(useNativeDialogs) {}
     std::optional<QString> AskFile(FileDialogKind kind,
-                                   const dialogs::OpenFileNameRecord& record) override;
-    std::optional<QString> AskFolder(const dialogs::BrowseInfoRecord& record) override;
+                                   const OpenFileNameRecord& record) override;
+    std::optional<QString> AskFolder(const BrowseInfoRecord& record) override;
 
 private:
     bool native_;
@@ -42,18 +42,18 @@ class ScriptedCommonDialogs : public CommonDialogs {
 public:
     struct FileRequest {
         FileDialogKind kind;
-        dialogs::OpenFileNameRecord record;
+        OpenFileNameRecord record;
     };
 
     void Answer(const QString& path) { answers_.push_back({false, path}); }
     void Cancel() { answers_.push_back({true, QString()}); }
 
     std::optional<QString> AskFile(FileDialogKind kind,
-                                   const dialogs::OpenFileNameRecord& record) override;
-    std::optional<QString> AskFolder(const dialogs::BrowseInfoRecord& record) override;
+                                   const OpenFileNameRecord& record) override;
+    std::optional<QString> AskFolder(const BrowseInfoRecord& record) override;
 
     std::vector<FileRequest> fileRequests;
-    std::vector<dialogs::BrowseInfoRecord> folderRequests;
+    std::vector<BrowseInfoRecord> folderRequests;
 
 private:
     struct Reply {
@@ -85,14 +85,14 @@ private:
 // (at most min(nMaxFile, buffer length) - 1 characters); lpstrFile and lpstrFileTitle then
 // hold the path and the name, NUL-terminated, at their old lengths, and nFileOffset and
 // nFileExtension are set. False leaves the record as it was.
-bool ShowOpenFileDialog(dialogs::OpenFileNameRecord& record);
-bool ShowSaveFileDialog(dialogs::OpenFileNameRecord& record);
+bool ShowOpenFileDialog(OpenFileNameRecord& record);
+bool ShowSaveFileDialog(OpenFileNameRecord& record);
 
 // The folder browser's answer; null when the user cancelled.
 struct ItemIdList {
     QString path;
 };
-std::optional<ItemIdList> BrowseForFolder(const dialogs::BrowseInfoRecord& record);
+std::optional<ItemIdList> BrowseForFolder(const BrowseInfoRecord& record);
 // Writes the folder's path and a NUL into buffer, whose length is its capacity.
 // False for a null list or a path that does not fit.
 bool PathFromItemIdList(const std::optional<ItemIdList>& list, QString& buffer);

@@ -1,7 +1,7 @@
 #include "platform/FileListBox.h"
 
 #include "platform/Form.h"
-#include "platform/rules/Units.h"
+#include "common/Units.h"
 
 #include <QDir>
 
@@ -57,7 +57,7 @@ void FileListBox::Refresh() {
 
 bool FileListBox::Move(double left, double top, double width, double height) {
     const std::optional<QRect> rect =
-        TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
+        units::TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
     if (rect) {
         setGeometry(*rect);
     }

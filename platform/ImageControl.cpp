@@ -2,7 +2,7 @@
 
 #include "platform/ClientArea.h"
 #include "platform/Form.h"
-#include "platform/rules/Units.h"
+#include "common/Units.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -16,25 +16,25 @@ ImageControl::ImageControl(Form* form, const QString& name) : QWidget(form->Clie
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void ImageControl::SetPicture(std::shared_ptr<const Picture> picture) {
+void ImageControl::SetPicture(std::shared_ptr<const imaging::Picture> picture) {
     picture_ = std::move(picture);
     cache_ = QImage();
     update();
 }
 
 bool ImageControl::LoadPicture(const QString& path, QString* error) {
-    return LoadPicture(path, CurrentDisplayTarget(), error);
+    return LoadPicture(path, imaging::CurrentDisplayTarget(), error);
 }
 
-bool ImageControl::LoadPicture(const QString& path, const DisplayTarget& target, QString* error) {
-    LoadResult r = LoadPictureFile(path, target);
+bool ImageControl::LoadPicture(const QString& path, const imaging::DisplayTarget& target, QString* error) {
+    imaging::LoadResult r = imaging::LoadPictureFile(path, target);
     if (!r.picture) {
         if (error != nullptr) {
             *error = r.error;
         }
         return false;
     }
-    SetPicture(std::make_shared<const Picture>(std::move(*r.picture)));
+    SetPicture(std::make_shared<const imaging::Picture>(std::move(*r.picture)));
     return true;
 }
 
@@ -46,7 +46,7 @@ void ImageControl::SetStretch(bool on) {
 
 bool ImageControl::Move(double left, double top, double width, double height) {
     const std::optional<QRect> rect =
-        TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
+        units::TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
     if (!rect) {
         return false;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // A picture drawn on its window, stretched to its own rectangle (twips), with no background of its own.
 #include "platform/DropData.h"
-#include "platform/Picture.h"
+#include "imaging/Picture.h"
 
 #include <QImage>
 #include <QWidget>
@@ -18,12 +18,12 @@ class ImageControl : public QWidget {
 public:
     ImageControl(Form* form, const QString& name);
 
-    void SetPicture(std::shared_ptr<const Picture> picture);
+    void SetPicture(std::shared_ptr<const imaging::Picture> picture);
     // Loads the file through the picture loader, decoded for the largest screen or for `target`;
     // on failure the control keeps its picture.
     bool LoadPicture(const QString& path, QString* error = nullptr);
-    bool LoadPicture(const QString& path, const DisplayTarget& target, QString* error = nullptr);
-    const Picture* GetPicture() const { return picture_.get(); }
+    bool LoadPicture(const QString& path, const imaging::DisplayTarget& target, QString* error = nullptr);
+    const imaging::Picture* GetPicture() const { return picture_.get(); }
     // Natural size in HIMETRIC; 0 x 0 without a picture.
     int32_t PictureWidth() const { return picture_ ? picture_->Width : 0; }
     int32_t PictureHeight() const { return picture_ ? picture_->Height : 0; }
@@ -58,7 +58,7 @@ protected:
 
 private:
     Form* form_;
-    std::shared_ptr<const Picture> picture_;
+    std::shared_ptr<const imaging::Picture> picture_;
     QImage cache_;  // the picture at this control's size in device pixels
     bool stretch_ = false;
     QString tag_;

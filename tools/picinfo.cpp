@@ -4,7 +4,7 @@
 // Columns (tab-separated): path, "ok" or "error: <reason>", format, natural size in HIMETRIC
 // at device pixel ratio 1, pixel size decoded for a 1920x1080 screen (JPEG: at its DCT
 // reduction; the kept image is then at most the screen fit), milliseconds of the load.
-#include "platform/Picture.h"
+#include "imaging/Picture.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -37,16 +37,16 @@ int main(int argc, char** argv) {
     }
     if (args.isEmpty()) return Usage();
 
-    const platform::DisplayTarget target{QSize(1920, 1080), 1.0};
+    const imaging::DisplayTarget target{QSize(1920, 1080), 1.0};
     int failures = 0;
     for (const QString& path : args) {
         QElapsedTimer timer;
         timer.start();
-        const platform::LoadResult r = platform::LoadPictureFile(path, target);
+        const imaging::LoadResult r = imaging::LoadPictureFile(path, target);
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         QString line = path + QLatin1Char('\t');
         if (r.picture) {
-            const platform::Picture& p = *r.picture;
+            const imaging::Picture& p = *r.picture;
             line += QStringLiteral("ok\t%1\t%2 x %3\t%4x%5\t%6")
                         .arg(QString::fromLatin1(p.format))
                         .arg(p.Width)

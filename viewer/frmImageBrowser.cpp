@@ -32,7 +32,7 @@ void frmImageBrowser::FL_Click() {
     platform::SetMousePointer(platform::kPointerHourglass);
     const QString name = FL->FileName();
     // Read afresh on every click. A vanished or broken file leaves the preview as it was.
-    platform::LoadResult loaded = platform::LoadPictureFile(folder_ + name, platform::CurrentDisplayTarget());
+    imaging::LoadResult loaded = imaging::LoadPictureFile(folder_ + name, imaging::CurrentDisplayTarget());
     if (!loaded.picture) {
         platform::SetMousePointer(platform::kPointerDefault);
         return;
@@ -40,7 +40,7 @@ void frmImageBrowser::FL_Click() {
     img->SetVisible(false);
     img->SetWidth(kPreviewSide);
     img->SetHeight(kPreviewSide);
-    img->SetPicture(std::make_shared<const platform::Picture>(std::move(*loaded.picture)));
+    img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*loaded.picture)));
     previewed_ = name;
     // Only the proportion of the natural size matters here, so no conversion to twips.
     const double w = img->PictureWidth();

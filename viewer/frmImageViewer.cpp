@@ -1,7 +1,7 @@
 #include "viewer/frmImageViewer.h"
 
 #include "common/Globals.h"
-#include "platform/rules/Units.h"
+#include "common/Units.h"
 #include "resources/Icons.h"
 #include "viewer/rules/ViewerFit.h"
 
@@ -30,8 +30,8 @@ void frmImageViewer::Form_Load() {
     // captioned with the path.
     SetCaption(gCurrentFile);
     img->LoadPicture(gCurrentFile);
-    mWidth = platform::HimetricToTwips(static_cast<float>(img->PictureWidth()));
-    mHeight = platform::HimetricToTwips(static_cast<float>(img->PictureHeight()));
+    mWidth = units::HimetricToTwips(static_cast<float>(img->PictureWidth()));
+    mHeight = units::HimetricToTwips(static_cast<float>(img->PictureHeight()));
     mRatio = mWidth / mHeight;
 }
 

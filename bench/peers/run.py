@@ -1,4 +1,4 @@
-"""Duvix beside the peer viewers, in one run of the shared peer benchmark.
+"""Duvix beside the peer viewers, in one run of the peer benchmark (peerbench.py beside this file).
 
 Duvix reads no command line, so it is driven as a person would: "Left Image", type the
 path, and the clock starts when Enter has been sent; the probe watches the left half.
@@ -10,8 +10,7 @@ import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PEERBENCH = os.environ.get("DUVIX_PEERBENCH", os.path.join(HERE, "..", "..", "..", "shared", "peerbench"))
-sys.path.insert(0, PEERBENCH)
+sys.path.insert(0, HERE)
 import peerbench  # noqa: E402
 
 build = os.path.abspath(sys.argv.pop(1))

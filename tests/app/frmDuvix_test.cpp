@@ -1,7 +1,7 @@
 // The comparison window as a person meets it: start state, layout on resize, Exit and close box.
 #include "app/frmDuvix.h"
 #include "app/modDuvix.h"
-#include "platform/rules/Units.h"
+#include "common/Units.h"
 #include "tests/support/TestFiles.h"
 
 #include <QMenuBar>

@@ -122,7 +122,7 @@ TEST_F(Loading, RejectedDropsChangeNothingAndShowNoHourglass) {
 
 TEST_F(Loading, FileThatDoesNotDecodeLeavesThePaneAsItWas) {
     form->LoadPaneImage(red, 1);
-    const platform::Picture* shown = form->img1->GetPicture();
+    const imaging::Picture* shown = form->img1->GetPicture();
     const double width = form->mLeftWidth;
     const QString broken = dir.filePath("broken.gif");
     QFile f(broken);
@@ -183,7 +183,7 @@ TEST_F(MenuLoading, ChosenFileThatIsNotAPictureLeavesThePane) {
     f.close();
     dialogs.Answer(red);
     form->menImage1_Click();
-    const platform::Picture* shown = form->img1->GetPicture();
+    const imaging::Picture* shown = form->img1->GetPicture();
     dialogs.Answer(text);  // typed by name: the ending is not checked on this route
     form->menImage1_Click();
     EXPECT_EQ(form->img1->Tag(), red);
@@ -202,7 +202,7 @@ TEST_F(Loading, AHugeJpegIsDecodedForHalfTheScreenOnly) {
     ASSERT_NE(form->img1->GetPicture(), nullptr);
     EXPECT_EQ(form->img1->GetPicture()->decodedPixels, QSize(500, 250));
     EXPECT_EQ(form->img1->GetPicture()->naturalPixels, QSize(4000, 2000));
-    const platform::LoadResult full = platform::LoadPictureFile(big, platform::CurrentDisplayTarget());
+    const imaging::LoadResult full = imaging::LoadPictureFile(big, imaging::CurrentDisplayTarget());
     ASSERT_TRUE(full.picture);
     EXPECT_EQ(full.picture->decodedPixels, QSize(1000, 500));
 }

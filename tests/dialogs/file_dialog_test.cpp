@@ -66,7 +66,7 @@ TEST(FileDialogCreation, PropertiesAndRecordStartWithTheirCreationValues) {
                              &dlg.DefaultFileName, &dlg.DialogTitle}) {
         EXPECT_TRUE(s->isEmpty());
     }
-    const dialogs::OpenFileNameRecord& r = dlg.Record();
+    const platform::OpenFileNameRecord& r = dlg.Record();
     EXPECT_EQ(r.lStructSize, 76u);
     EXPECT_EQ(r.nMaxFile, 255u);
     EXPECT_EQ(r.lpstrFileTitle, QString(255, kNul));
@@ -315,7 +315,7 @@ TEST_F(FileDialogTest, BrowseFolderEndsThePathInOneSeparator) {
     EXPECT_EQ(dlg_.FilePath, folder + sep);
 
     ASSERT_EQ(user_.folderRequests.size(), 4u);
-    const dialogs::BrowseInfoRecord& info = user_.folderRequests[0];
+    const platform::BrowseInfoRecord& info = user_.folderRequests[0];
     EXPECT_EQ(info.hwndOwner, owner_.hWnd());
     EXPECT_EQ(info.lpszTitle, "Pick");
     EXPECT_EQ(info.ulFlags, 1u);

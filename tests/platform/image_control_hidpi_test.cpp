@@ -1,7 +1,7 @@
 // On a screen of device pixel ratio 2 a picture's pixels map to device pixels one to one.
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
-#include "platform/rules/Units.h"
+#include "common/Units.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -41,8 +41,8 @@ TEST(HighDpi, NaturalSizeIsOnePicturePixelPerDevicePixel) {
     ASSERT_TRUE(w.img->LoadPicture(path));
     EXPECT_EQ(w.img->PictureWidth(), 2646);  // 200 device px = 100 px at 96 dpi
     EXPECT_EQ(w.img->PictureHeight(), 1323);
-    const float tw = platform::HimetricToTwips(static_cast<float>(w.img->PictureWidth()));
-    const float th = platform::HimetricToTwips(static_cast<float>(w.img->PictureHeight()));
+    const float tw = units::HimetricToTwips(static_cast<float>(w.img->PictureWidth()));
+    const float th = units::HimetricToTwips(static_cast<float>(w.img->PictureHeight()));
     ASSERT_TRUE(w.img->Move(150, 150, tw, th));
     EXPECT_EQ(w.img->size(), QSize(100, 50));
 

@@ -22,8 +22,8 @@ public:
 };
 
 // Red on its left third, blue on the rest.
-std::shared_ptr<const platform::Picture> RedThenBlue(int w, int h) {
-    auto p = std::make_shared<platform::Picture>();
+std::shared_ptr<const imaging::Picture> RedThenBlue(int w, int h) {
+    auto p = std::make_shared<imaging::Picture>();
     p->image = QImage(w, h, QImage::Format_RGB32);
     p->image.fill(Qt::red);
     QPainter(&p->image).fillRect(w / 3, 0, w - w / 3, h, Qt::blue);

@@ -92,7 +92,7 @@ TEST_F(Browser, MissingFolderListsNothingAndBrokenFilesKeepThePreview) {
     browser->Unload();
     Open(dir.path() + "/");
     Select("a_land.jpg");
-    const platform::Picture* shown = browser->img->GetPicture();
+    const imaging::Picture* shown = browser->img->GetPicture();
     ASSERT_TRUE(QFile::remove(dir.filePath("c_square.jpg")));
     Select("c_square.jpg");  // vanished since it was listed
     EXPECT_EQ(browser->img->GetPicture(), shown);
@@ -115,7 +115,7 @@ TEST_F(Browser, DoubleClickOpensThePreviewedFileAndThenOnlyRaisesTheViewer) {
     frmImageViewer& viewer = platform::Instance<frmImageViewer>();
     EXPECT_EQ(viewer.windowTitle(), dir.path() + "/b_port.JPG");
     EXPECT_FALSE(viewer.isModal()) << "modeless: the browser stays usable";
-    const platform::Picture* first = viewer.img->GetPicture();
+    const imaging::Picture* first = viewer.img->GetPicture();
     ASSERT_NE(first, nullptr);
     Select("a_land.jpg");
     QTest::mouseDClick(browser->img, Qt::LeftButton, {}, browser->img->rect().center());

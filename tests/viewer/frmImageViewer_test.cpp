@@ -141,7 +141,7 @@ TEST(Viewer, ResizeRefitsAndLoadingTwiceKeepsThePicture) {
     v.Load();
     v.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
-    const platform::Picture* first = v.img->GetPicture();
+    const imaging::Picture* first = v.img->GetPicture();
     ASSERT_NE(first, nullptr);
     gCurrentFile = "elsewhere";
     v.Load();

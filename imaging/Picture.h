@@ -1,0 +1,41 @@
+#pragma once
+// A loaded picture and the one function that loads every picture.
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace imaging {
+
+struct Picture {
+    QImage image;              // display pixels in sRGB; may be reduced for the largest screen
+                               // (JPEG: to its DCT reduction covering the fit; others: to the fit)
+    int32_t Width = 0;         // natural width, HIMETRIC
+    int32_t Height = 0;        // natural height, HIMETRIC
+    QByteArray format;         // "bmp", "gif", "jpeg", "wmf"
+    QSize naturalPixels;       // upright size in picture pixels (WMF: device pixels at natural size)
+    QSize decodedPixels;       // what the decoder produced, upright (JPEG: at its DCT reduction)
+    bool IsEmpty() const { return image.isNull(); }
+};
+
+// What the picture will be shown on: the largest screen, in device pixels.
+struct DisplayTarget {
+    QSize maxDevicePixels{1920, 1080};
+    double devicePixelRatio = 1.0;
+};
+
+// The screens this process sees now (largest screen, primary screen's ratio).
+DisplayTarget CurrentDisplayTarget();
+
+struct LoadResult {
+    std::optional<Picture> picture;
+    QString error;             // why it failed, when picture is empty
+};
+
+// Recognises the format from the content, never the name. Never throws.
+LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target);
+LoadResult LoadPictureData(const QByteArray& bytes, const DisplayTarget& target);
+
+}  // namespace imaging

@@ -1,0 +1,59 @@
+#pragma once
+// Inner workings of the picture loader, shared by its sources and its tests.
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+
+class QIODevice;
+
+namespace imaging::detail {
+
+// Pictures above this many pixels are refused from their header, before any pixel buffer
+// exists: 300 MP covers every camera and panorama stitch we expect, while a 65535 x 65535
+// header (4.3 GP, 17 GB as RGB32) is a decompression bomb.
+inline constexpr int64_t kMaxPicturePixels = 300'000'000;
+
+// Metafiles and other whole-file reads stop here; a real metafile is a few MB at most.
+inline constexpr int64_t kMaxWholeFileBytes = 256LL * 1024 * 1024;
+
+// Progressive JPEG keeps all coefficients; above this libjpeg gives up instead of swapping.
+inline constexpr long kMaxJpegWorkBytes = 1024L * 1024 * 1024;
+
+// A progressive JPEG may legally hold any number of scans; thousands are only seen in attacks.
+inline constexpr int kMaxJpegScans = 1000;
+
+enum class Format { Unknown, Bmp, Gif, Jpeg, Wmf, Png };
+
+// Decides from the first bytes only; never from the name.
+Format SniffFormat(const QByteArray& head);
+const char* FormatName(Format f);
+
+// The largest size with the picture's proportions that fits the box without enlarging.
+QSize FitWithin(QSize picture, QSize box);
+
+// Largest DCT denominator (1, 2, 4 or 8) whose output still covers the fit of the upright
+// picture into the box. size is as stored in the file (before orientation).
+int JpegScaleDenominator(QSize stored, bool swapsAxes, QSize box);
+
+// EXIF orientation (1..8) from an APP1 payload starting with "Exif\0\0"; 1 when absent or broken.
+int ExifOrientation(const QByteArray& app1);
+// Applies an EXIF orientation so the picture stands upright.
+QImage ApplyOrientation(const QImage& image, int orientation);
+inline bool OrientationSwapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+struct JpegResult {
+    QImage image;          // RGB32, at the chosen DCT reduction, upright
+    QSize storedSize;      // from the frame header, before orientation
+    int orientation = 1;
+    int denominator = 1;
+    QByteArray iccProfile;
+    bool cmyk = false;
+    QString error;         // set when image is null
+};
+
+// Decodes straight with libjpeg-turbo, reduced for the box. Never throws.
+JpegResult DecodeJpeg(QIODevice* device, QSize box);
+
+}  // namespace imaging::detail

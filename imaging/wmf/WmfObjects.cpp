@@ -1,0 +1,99 @@
+#include "imaging/wmf/WmfObjects.h"
+
+namespace imaging::wmf {
+
+void ObjectTable::add(Object object) {
+    for (auto& slot : slots_) {
+        if (!slot) {
+            slot = std::move(object);
+            return;
+        }
+    }
+    // Table full: the object is lost, as it would be in GDI.
+}
+
+const Object* ObjectTable::get(int index) const {
+    if (index < 0 || size_t(index) >= slots_.size() || !slots_[size_t(index)]) return nullptr;
+    return &*slots_[size_t(index)];
+}
+
+void ObjectTable::remove(int index) {
+    if (index >= 0 && size_t(index) < slots_.size()) slots_[size_t(index)].reset();
+}
+
+QColor ColorRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+Pen ParsePen(const Params& p) {
+    Pen pen;
+    pen.style = p.u16(0);
+    pen.width = p.i16(1) < 0 ? 0 : p.i16(1);
+    pen.color = ColorRef(p.u32(3));
+    return pen;
+}
+
+Brush ParseBrush(const Params& p) {
+    Brush brush;
+    brush.style = p.u16(0);
+    brush.color = ColorRef(p.u32(1));
+    brush.hatch = p.u16(3);
+    if (brush.style != kBsSolid && brush.style != kBsNull && brush.style != kBsHatched)
+        brush.style = kBsSolid;  // a pattern without bits: the colour is the best guess
+    return brush;
+}
+
+Font ParseFont(const Params& p) {
+    Font f;
+    f.height = p.i16(0);
+    f.width = p.i16(1);
+    f.escapement = p.i16(2);
+    f.weight = p.i16(4);
+    const uchar* b = p.raw(5, 8);
+    if (b) {
+        f.italic = b[0] != 0;
+        f.underline = b[1] != 0;
+        f.strikeOut = b[2] != 0;
+        f.charset = b[3];
+        f.pitchAndFamily = b[7];
+    }
+    const qsizetype faceBytes = qMin<qsizetype>(32, p.bytesFrom(9));
+    if (const uchar* face = p.raw(9, faceBytes)) {
+        qsizetype n = 0;
+        while (n < faceBytes && face[n]) ++n;
+        f.face = QString::fromLatin1(reinterpret_cast<const char*>(face), n);
+    }
+    return f;
+}
+
+Palette ParsePalette(const Params& p) {
+    Palette pal;
+    const qsizetype count = qMin<qsizetype>(p.u16(1), (p.words() - 2) / 2);
+    for (qsizetype i = 0; i < count; ++i) {
+        const uchar* e = p.raw(2 + i * 2, 4);
+        pal.colors.append(qRgb(e[0], e[1], e[2]));
+    }
+    return pal;
+}
+
+Region ParseRegion(const Params& p) {
+    constexpr int kMaxRects = 1000;  // overlapping rectangles make region unions quadratic
+    Region r;
+    const int scans = p.i16(5);
+    qsizetype w = 11;
+    for (int s = 0; s < scans && p.has(w + 3) && r.rects.size() < kMaxRects; ++s) {
+        const int xCount = p.u16(w);
+        const int top = p.i16(w + 1), bottom = p.i16(w + 2);
+        w += 3;
+        for (int i = 0; i + 1 < xCount && p.has(w + 2); i += 2, w += 2) {
+            const int left = p.i16(w), right = p.i16(w + 1);
+            if (right > left && bottom > top) r.rects.append(QRect(left, top, right - left, bottom - top));
+        }
+        w += 1;  // trailing copy of the count
+    }
+    if (r.rects.isEmpty() && p.has(11)) {  // no scans: the bounding box is the region
+        const QRect box(QPoint(p.i16(7), p.i16(8)), QPoint(p.i16(9) - 1, p.i16(10) - 1));
+        if (box.isValid()) r.rects.append(box);
+    }
+    return r;
+}
+
+}  // namespace imaging::wmf

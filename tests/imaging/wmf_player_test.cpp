@@ -1,0 +1,560 @@
+// Metafile player: small metafiles built from record bytes, checked pixel by pixel.
+#include <QImage>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "imaging/wmf/WmfPlayer.h"
+
+using imaging::wmf::LooksLikeWmf;
+using imaging::wmf::Rendered;
+using imaging::wmf::RenderWmf;
+
+namespace {
+
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kBlack = 0;
+
+// Writes records; finish with placeable() or plain().
+class Wmf {
+public:
+    Wmf& rec(uint16_t fn, std::initializer_list<int> words) {
+        QByteArray params;
+        for (int w : words) put16(params, uint16_t(w));
+        return raw(fn, params);
+    }
+    Wmf& raw(uint16_t fn, const QByteArray& params) {
+        put32(body_, uint32_t(3 + params.size() / 2));
+        put16(body_, fn);
+        body_ += params;
+        return *this;
+    }
+    // Convenience records (rectangles are written bottom, right, top, left as the format wants).
+    Wmf& pen(int style, int width, uint32_t color) { return rec(0x02FA, {style, width, 0, lo(color), hi(color)}); }
+    Wmf& brush(int style, uint32_t color, int hatch = 0) { return rec(0x02FC, {style, lo(color), hi(color), hatch}); }
+    Wmf& nullBrush() { return brush(1, 0); }
+    Wmf& select(int index) { return rec(0x012D, {index}); }
+    Wmf& remove(int index) { return rec(0x01F0, {index}); }
+    Wmf& rectangle(int l, int t, int r, int b) { return rec(0x041B, {b, r, t, l}); }
+    Wmf& ellipse(int l, int t, int r, int b) { return rec(0x0418, {b, r, t, l}); }
+    Wmf& windowOrg(int x, int y) { return rec(0x020B, {y, x}); }
+    Wmf& windowExt(int x, int y) { return rec(0x020C, {y, x}); }
+    Wmf& moveTo(int x, int y) { return rec(0x0214, {y, x}); }
+    Wmf& lineTo(int x, int y) { return rec(0x0213, {y, x}); }
+    Wmf& font(int height, const char* face = "Arial") {
+        QByteArray p;
+        for (int w : {height, 0, 0, 0, 400}) put16(p, uint16_t(w));
+        p += QByteArray(8, '\0');
+        p += QByteArray(face).leftJustified(32, '\0', true);
+        return raw(0x02FB, p);
+    }
+    Wmf& textOut(int x, int y, const QByteArray& text) {
+        QByteArray p;
+        put16(p, uint16_t(text.size()));
+        p += text;
+        if (text.size() % 2) p += '\0';
+        put16(p, uint16_t(y));
+        put16(p, uint16_t(x));
+        return raw(0x0521, p);
+    }
+
+    QByteArray placeable(int l, int t, int r, int b, int unitsPerInch, int objects = 16) const {
+        QByteArray out;
+        put32(out, 0x9AC6CDD7);
+        put16(out, 0);
+        for (int v : {l, t, r, b, unitsPerInch}) put16(out, uint16_t(v));
+        put32(out, 0);
+        put16(out, 0);
+        return out + plain(objects);
+    }
+    QByteArray plain(int objects = 16) const {
+        QByteArray out;
+        for (int v : {1, 9, 0x0300}) put16(out, uint16_t(v));
+        put32(out, uint32_t(9 + body_.size() / 2 + 3));
+        put16(out, uint16_t(objects));
+        put32(out, 0);
+        put16(out, 0);
+        out += body_;
+        put32(out, 3);
+        put16(out, 0);
+        return out;
+    }
+
+    static int lo(uint32_t v) { return int(v & 0xFFFF); }
+    static int hi(uint32_t v) { return int(v >> 16); }
+    static void put16(QByteArray& b, uint16_t v) { b += char(v & 0xFF), b += char(v >> 8); }
+    static void put32(QByteArray& b, uint32_t v) { put16(b, uint16_t(v & 0xFFFF)), put16(b, uint16_t(v >> 16)); }
+
+private:
+    QByteArray body_;
+};
+
+// A 100 x 100 unit picture at 96 units per inch: one unit is one pixel at ratio 1.
+QByteArray Square100(const Wmf& w) { return w.placeable(0, 0, 100, 100, 96); }
+
+Rendered Render(const QByteArray& bytes, double ratio = 1, QSize max = QSize(4000, 4000)) {
+    QString error;
+    std::optional<Rendered> r = RenderWmf(bytes, max, ratio, &error);
+    EXPECT_TRUE(r.has_value()) << error.toStdString();
+    return r ? *r : Rendered{};
+}
+
+QRgb At(const Rendered& r, int x, int y) { return r.image.pixel(x, y); }
+bool Transparent(const Rendered& r, int x, int y) { return qAlpha(At(r, x, y)) == 0; }
+bool Is(const Rendered& r, int x, int y, uint32_t colorRef) {
+    const QRgb p = At(r, x, y);
+    return qAlpha(p) == 255 && qRed(p) == int(colorRef & 0xFF) && qGreen(p) == int((colorRef >> 8) & 0xFF) &&
+           qBlue(p) == int((colorRef >> 16) & 0xFF);
+}
+
+// Rows and columns holding any opaque-ish pixel.
+QRect InkBox(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(img.pixel(x, y)) > 128) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// ---- header, natural size, refusal ----
+
+TEST(WmfHeader, PlaceableFrameGivesNaturalSize) {
+    const Rendered r = Render(Wmf().placeable(0, 0, 1000, 500, 1000));
+    EXPECT_EQ(r.widthHimetric, 2540);
+    EXPECT_EQ(r.heightHimetric, 1270);
+    EXPECT_EQ(r.image.size(), QSize(96, 48));
+    EXPECT_EQ(r.image.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(Render(Wmf().placeable(0, 0, 1000, 500, 1000), 2.0).image.size(), QSize(192, 96));
+}
+
+TEST(WmfHeader, LargePictureShrinksProportionallyIntoTheBox) {
+    const Rendered r = Render(Wmf().placeable(0, 0, 2000, 1000, 96), 1.0, QSize(500, 500));
+    EXPECT_EQ(r.image.size(), QSize(500, 250));
+    EXPECT_EQ(r.widthHimetric, 52917);  // natural size is not affected
+}
+
+TEST(WmfHeader, PlainFileTakesTheWindowExtentAsPixels) {
+    const Rendered r = Render(Wmf().rec(0x0103, {8}).windowOrg(0, 0).windowExt(200, 100).plain());
+    EXPECT_EQ(r.image.size(), QSize(200, 100));
+    EXPECT_EQ(r.widthHimetric, 5292);
+    EXPECT_EQ(r.heightHimetric, 2646);
+}
+
+TEST(WmfHeader, PlainFileWithoutWindowIsSizedByWhatItDraws) {
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(0, kRed).select(1).rectangle(10, 20, 110, 70);
+    const Rendered r = Render(w.plain());
+    EXPECT_EQ(r.image.size(), QSize(100, 50));
+    EXPECT_TRUE(Is(r, 1, 1, kRed));
+    EXPECT_TRUE(Is(r, 98, 48, kRed));
+}
+
+TEST(WmfHeader, PhysicalMappingModeHasPhysicalSize) {
+    // MM_LOMETRIC: one inch square, y up.
+    Wmf w;
+    w.rec(0x0103, {2}).pen(5, 0, 0).select(0).brush(0, kBlue).select(1).rectangle(0, 0, 254, -254);
+    const Rendered r = Render(w.plain());
+    EXPECT_EQ(r.widthHimetric, 2540);
+    EXPECT_EQ(r.heightHimetric, 2540);
+    EXPECT_EQ(r.image.size(), QSize(96, 96));
+}
+
+TEST(WmfHeader, EmptyPictureIsTransparentAtNaturalSize) {
+    const Rendered r = Render(Square100(Wmf()));
+    ASSERT_EQ(r.image.size(), QSize(100, 100));
+    EXPECT_TRUE(InkBox(r.image).isEmpty());
+}
+
+TEST(WmfHeader, RefusesWhatIsNotAMetafile) {
+    QString error;
+    EXPECT_FALSE(RenderWmf("GIF89a\x01\x00\x01\x00", QSize(100, 100), 1, &error));
+    EXPECT_FALSE(error.isEmpty());
+    QByteArray badVersion = Wmf().plain();
+    badVersion[4] = 0x02;
+    EXPECT_FALSE(RenderWmf(badVersion, QSize(100, 100), 1, nullptr));
+    EXPECT_FALSE(RenderWmf(Square100(Wmf()).left(30), QSize(100, 100), 1, nullptr));  // header cut
+    // no size anywhere: nothing drawn and no window
+    EXPECT_FALSE(RenderWmf(Wmf().plain(), QSize(100, 100), 1, &error));
+}
+
+TEST(WmfHeader, RefusesRecordsCutBeforeAnythingIsDrawn) {
+    Wmf w;
+    w.brush(0, kRed).select(0).rectangle(0, 0, 50, 50);
+    const QByteArray whole = Square100(w);
+    EXPECT_FALSE(RenderWmf(whole.left(whole.size() - 12), QSize(100, 100), 1, nullptr));
+    // once something is drawn, a later cut keeps what came before
+    Wmf more;
+    more.brush(0, kRed).select(0).rectangle(0, 0, 50, 50).rectangle(50, 50, 100, 100);
+    const QByteArray full = Square100(more);
+    const std::optional<Rendered> r = RenderWmf(full.left(full.size() - 12), QSize(100, 100), 1, nullptr);
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(Is(*r, 25, 25, kRed));
+    EXPECT_TRUE(Transparent(*r, 75, 75));
+}
+
+TEST(WmfHeader, RecognisesBothHeaderKinds) {
+    EXPECT_TRUE(LooksLikeWmf(Square100(Wmf()).left(24)));
+    EXPECT_TRUE(LooksLikeWmf(Wmf().plain().left(18)));
+    EXPECT_FALSE(LooksLikeWmf(QByteArray("\x89PNG\r\n\x1a\n", 8)));
+    EXPECT_FALSE(LooksLikeWmf(QByteArray()));
+}
+
+// ---- shapes and mapping ----
+
+TEST(WmfShapes, FilledEllipseIsFilled) {
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(0, kRed).select(1).ellipse(0, 0, 100, 100);
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 50, 50, kRed));
+    EXPECT_TRUE(Is(r, 20, 50, kRed));
+    EXPECT_TRUE(Transparent(r, 3, 3));
+    EXPECT_TRUE(Transparent(r, 96, 96));
+}
+
+TEST(WmfShapes, OnePixelPenOutlinesTheRectangleInside) {
+    Wmf w;
+    w.pen(0, 1, kBlack).select(0).nullBrush().select(1).rectangle(10, 10, 50, 50);
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 10, 30, kBlack));
+    EXPECT_TRUE(Is(r, 49, 30, kBlack));
+    EXPECT_TRUE(Is(r, 30, 10, kBlack));
+    EXPECT_TRUE(Is(r, 30, 49, kBlack));
+    EXPECT_TRUE(Transparent(r, 9, 30));
+    EXPECT_TRUE(Transparent(r, 50, 30));
+    EXPECT_TRUE(Transparent(r, 30, 30));
+}
+
+TEST(WmfShapes, WindowRecordsMapOntoTheFrame) {
+    // Logical 0..1000 with y up, shown in a 100 x 100 frame: a square at the logical bottom-left.
+    Wmf w;
+    w.windowOrg(0, 1000).windowExt(1000, -1000).pen(5, 0, 0).select(0).brush(0, kGreen).select(1);
+    w.rectangle(0, 0, 500, 500);
+    const Rendered r = Render(w.placeable(0, 0, 1000, 1000, 960));
+    ASSERT_EQ(r.image.size(), QSize(100, 100));
+    EXPECT_TRUE(Is(r, 25, 75, kGreen));
+    EXPECT_TRUE(Transparent(r, 25, 25));
+    EXPECT_TRUE(Transparent(r, 75, 75));
+}
+
+TEST(WmfShapes, PolygonFillModeDecidesOverlaps) {
+    // Two overlapping squares in one PolyPolygon, same direction: a hole with ALTERNATE only.
+    auto build = [](int mode) {
+        Wmf w;
+        w.rec(0x0106, {mode}).pen(5, 0, 0).select(0).brush(0, kRed).select(1);
+        w.rec(0x0538, {2, 4, 4, 0, 0, 60, 0, 60, 60, 0, 60, 40, 40, 100, 40, 100, 100, 40, 100});
+        return Render(Square100(w));
+    };
+    const Rendered alternate = build(1), winding = build(2);
+    EXPECT_TRUE(Is(alternate, 20, 20, kRed));
+    EXPECT_TRUE(Transparent(alternate, 50, 50));
+    EXPECT_TRUE(Is(winding, 50, 50, kRed));
+}
+
+TEST(WmfShapes, PieFillsItsQuarter) {
+    // From the ray towards the right (3 o'clock) counter-clockwise to the top (12 o'clock).
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(0, kBlue).select(1).rec(0x081A, {0, 50, 50, 100, 100, 100, 0, 0});
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 70, 30, kBlue));
+    EXPECT_TRUE(Transparent(r, 30, 30));
+    EXPECT_TRUE(Transparent(r, 70, 70));
+}
+
+// ---- device context state and objects ----
+
+TEST(WmfState, RestoreDcBringsBackThePen) {
+    Wmf w;
+    w.pen(0, 3, kRed).pen(0, 3, kBlue).select(0).rec(0x001E, {}).select(1).rec(0x0127, {-1});
+    w.moveTo(0, 50).lineTo(100, 50);
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 50, 50, kRed));
+}
+
+TEST(WmfState, RestoreDcByAbsoluteLevel) {
+    Wmf w;
+    w.pen(0, 3, kRed).pen(0, 3, kBlue).pen(0, 3, kGreen);
+    w.select(0).rec(0x001E, {}).select(1).rec(0x001E, {}).select(2).rec(0x0127, {1});
+    w.moveTo(0, 50).lineTo(100, 50);
+    EXPECT_TRUE(Is(Render(Square100(w)), 50, 50, kRed));
+}
+
+TEST(WmfState, ClipRectanglesClip) {
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(0, kRed).select(1);
+    w.rec(0x0416, {100, 50, 0, 0});   // IntersectClipRect: keep the left half
+    w.rec(0x0415, {60, 40, 40, 10});  // ExcludeClipRect: punch a hole
+    w.rectangle(0, 0, 100, 100);
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 5, 50, kRed));
+    EXPECT_TRUE(Transparent(r, 75, 50));
+    EXPECT_TRUE(Transparent(r, 25, 50));
+    EXPECT_TRUE(Is(r, 25, 80, kRed));
+}
+
+TEST(WmfState, NewObjectsTakeTheLowestFreeSlot) {
+    Wmf w;
+    w.brush(0, kRed).brush(0, kGreen).remove(0).brush(0, kBlue);  // blue lands in slot 0
+    w.pen(5, 0, 0).select(2).select(0).rectangle(0, 0, 100, 100);
+    EXPECT_TRUE(Is(Render(Square100(w)), 50, 50, kBlue));
+}
+
+TEST(WmfState, ObjectTableIsBoundedByTheHeader) {
+    Wmf w;
+    w.brush(0, kRed).brush(0, kGreen).select(1).pen(5, 0, 0).select(2).rectangle(0, 0, 100, 100);
+    // Two slots: the green brush is slot 1, the pen has no room and the default pen remains.
+    const Rendered r = Render(w.placeable(0, 0, 100, 100, 96, 2));
+    EXPECT_TRUE(Is(r, 50, 50, kGreen));
+    EXPECT_TRUE(Is(r, 0, 50, kBlack));
+}
+
+TEST(WmfState, NopRasterOperationDrawsNothing) {
+    Wmf w;
+    w.brush(0, kRed).select(0).rec(0x0104, {11}).rectangle(0, 0, 100, 100);
+    EXPECT_TRUE(InkBox(Render(Square100(w)).image).isEmpty());
+}
+
+// ---- text ----
+
+Wmf TextPicture(int height, int align, int bkMode = 1) {
+    Wmf w;
+    w.font(height).select(0).rec(0x012E, {align}).rec(0x0102, {bkMode}).rec(0x0201, {Wmf::lo(kGreen), 0});
+    w.textOut(100, 50, "HHHH");
+    return w;
+}
+
+TEST(WmfText, TopAlignedTextHangsBelowThePoint) {
+    const QRect ink = InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 96)).image);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.left(), 100);
+    EXPECT_GE(ink.top(), 50);
+    EXPECT_LE(ink.bottom(), 92);
+    EXPECT_NEAR(ink.height(), 29, 4);  // a capital is about 0.72 em
+}
+
+TEST(WmfText, PositiveHeightIsTheCellNotTheCharacter) {
+    const int em = InkBox(Render(TextPicture(-40, 24).placeable(0, 0, 400, 200, 96)).image).height();
+    const int cell = InkBox(Render(TextPicture(40, 24).placeable(0, 0, 400, 200, 96)).image).height();
+    EXPECT_LT(cell, em);
+    EXPECT_GT(cell, em * 0.7);
+}
+
+TEST(WmfText, BaselineAndCentreAlignment) {
+    // TA_BASELINE | TA_CENTER: capitals sit on y = 50 and straddle x = 100.
+    const QRect ink = InkBox(Render(TextPicture(-40, 24 | 6).placeable(0, 0, 400, 200, 96)).image);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_NEAR(ink.bottom(), 49, 1);
+    EXPECT_NEAR(ink.center().x(), 100, 3);
+}
+
+TEST(WmfText, OpaqueBackgroundFillsTheCell) {
+    const Rendered opaque = Render(TextPicture(-40, 0, 2).placeable(0, 0, 400, 200, 96));
+    const Rendered clear = Render(TextPicture(-40, 0, 1).placeable(0, 0, 400, 200, 96));
+    EXPECT_TRUE(Is(opaque, 101, 51, kGreen));
+    EXPECT_TRUE(Transparent(clear, 101, 51));
+}
+
+TEST(WmfText, FollowsTheMapping) {
+    // Twice the logical units per pixel: text half as tall.
+    const int full = InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 96)).image).height();
+    const int half = InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 192)).image).height();
+    EXPECT_NEAR(half * 2, full, 3);
+}
+
+TEST(WmfText, ExtTextOutBoxIsFilledAndClips) {
+    // ETO_OPAQUE | ETO_CLIPPED with a box that cuts the line of text after about two letters.
+    Wmf w;
+    w.font(-40).select(0).rec(0x0201, {Wmf::lo(kGreen), 0}).rec(0x0102, {1});
+    QByteArray p;
+    for (int v : {50, 100, 4, 6, 100, 50, 150, 100}) Wmf::put16(p, uint16_t(v));
+    p += "HHHH";
+    for (int i = 0; i < 4; ++i) Wmf::put16(p, 30);  // advances: the text runs to x = 220
+    const Rendered r = Render(w.raw(0x0A32, p).placeable(0, 0, 400, 200, 96));
+    EXPECT_TRUE(Is(r, 149, 51, kGreen));
+    EXPECT_TRUE(Transparent(r, 151, 51));
+    const QRect ink = InkBox(r.image);
+    EXPECT_EQ(ink.left(), 100);
+    EXPECT_EQ(ink.right(), 149);  // nothing of the last letters beyond the box
+}
+
+// ---- bitmaps ----
+
+QByteArray Dib24(int w, int h, std::initializer_list<uint32_t> bottomUpPixels) {
+    QByteArray d;
+    Wmf::put32(d, 40);
+    Wmf::put32(d, uint32_t(w));
+    Wmf::put32(d, uint32_t(h));
+    Wmf::put16(d, 1);
+    Wmf::put16(d, 24);
+    for (int i = 0; i < 6; ++i) Wmf::put32(d, 0);
+    int n = 0;
+    for (uint32_t c : bottomUpPixels) {
+        d += char((c >> 16) & 0xFF), d += char((c >> 8) & 0xFF), d += char(c & 0xFF);  // blue, green, red
+        if (++n % w == 0)
+            while (d.size() % 4) d += '\0';
+    }
+    return d;
+}
+
+TEST(WmfBitmap, StretchDibitsKeepsRowOrderAndScales) {
+    // Bottom row red, green; top row blue, black. Stretched over the whole 100 x 100 frame.
+    QByteArray p;
+    for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));
+    p += Dib24(2, 2, {kRed, kGreen, kBlue, kBlack});
+    const Rendered r = Render(Square100(Wmf().raw(0x0F43, p)));
+    EXPECT_TRUE(Is(r, 25, 75, kRed));
+    EXPECT_TRUE(Is(r, 75, 75, kGreen));
+    EXPECT_TRUE(Is(r, 25, 25, kBlue));
+    EXPECT_TRUE(Is(r, 75, 25, kBlack));
+}
+
+TEST(WmfBitmap, MonochromeDibUsesItsColourTable) {
+    QByteArray dib;
+    Wmf::put32(dib, 40);
+    Wmf::put32(dib, 8);
+    Wmf::put32(dib, 1);
+    Wmf::put16(dib, 1);
+    Wmf::put16(dib, 1);
+    for (int i = 0; i < 6; ++i) Wmf::put32(dib, 0);
+    Wmf::put32(dib, 0x0000FF00);  // index 0: green (blue, green, red, 0)
+    Wmf::put32(dib, 0x00FF0000);  // index 1: red
+    Wmf::put32(dib, 0x0F);        // 00001111 -> green x4, red x4
+    QByteArray p;
+    for (int v : {0x0020, 0x00CC, 1, 8, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));  // DIBStretchBlt
+    const Rendered r = Render(Square100(Wmf().raw(0x0B41, p + dib)));
+    EXPECT_TRUE(Is(r, 10, 50, kGreen));
+    EXPECT_TRUE(Is(r, 90, 50, kRed));
+}
+
+TEST(WmfBitmap, RunLengthEncodedDib) {
+    // 4 x 2, 8 bits: bottom row a run of 4 x index 1, top row a literal 0 1 0 1.
+    QByteArray dib;
+    for (uint32_t v : {40u, 4u, 2u}) Wmf::put32(dib, v);
+    Wmf::put16(dib, 1);
+    Wmf::put16(dib, 8);
+    Wmf::put32(dib, 1);  // BI_RLE8
+    for (uint32_t v : {0u, 0u, 0u, 2u, 0u}) Wmf::put32(dib, v);
+    Wmf::put32(dib, 0x000000FF);  // index 0: blue
+    Wmf::put32(dib, 0x00FF0000);  // index 1: red
+    dib += QByteArray("\x04\x01\x00\x00\x00\x04\x00\x01\x00\x01\x00\x01", 12);
+    QByteArray p;
+    for (int v : {0x0020, 0x00CC, 0, 2, 4, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));
+    const Rendered r = Render(Square100(Wmf().raw(0x0F43, p + dib)));
+    EXPECT_TRUE(Is(r, 10, 75, kRed));
+    EXPECT_TRUE(Is(r, 90, 75, kRed));
+    EXPECT_TRUE(Is(r, 10, 25, kBlue));
+    EXPECT_TRUE(Is(r, 35, 25, kRed));
+}
+
+TEST(WmfBitmap, PatBltFillsWithTheBrush) {
+    Wmf w;
+    w.brush(0, kBlue).select(0).rec(0x061D, {0x0021, 0x00F0, 50, 50, 25, 25});  // PATCOPY
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 50, 50, kBlue));
+    EXPECT_TRUE(Transparent(r, 10, 10));
+}
+
+// ---- malformed input ----
+
+TEST(WmfRobustness, OversizedRecordEndsPlaybackCleanly) {
+    Wmf w;
+    w.brush(0, kRed).select(0).rectangle(0, 0, 50, 50);
+    QByteArray bytes = Square100(w.rec(0x041B, {100, 100, 50, 50}));
+    bytes[bytes.size() - 6 - 14] = char(0xFF);  // the last rectangle claims 16 M words
+    bytes[bytes.size() - 6 - 13] = char(0xFF);
+    bytes[bytes.size() - 6 - 12] = char(0xFF);
+    const Rendered r = Render(bytes);
+    EXPECT_TRUE(Is(r, 25, 25, kRed));
+    EXPECT_TRUE(Transparent(r, 75, 75));
+}
+
+TEST(WmfRobustness, TinyRecordSizesEndPlayback) {
+    for (int size : {0, 1, 2}) {
+        Wmf w;
+        w.brush(0, kRed).select(0).rectangle(0, 0, 50, 50);
+        QByteArray bytes = Square100(w);
+        bytes.insert(bytes.size() - 6, QByteArray("\0\0\0\0\x1B\x04", 6));
+        bytes[bytes.size() - 12] = char(size);
+        EXPECT_TRUE(Is(Render(bytes), 25, 25, kRed)) << size;
+    }
+}
+
+TEST(WmfRobustness, WildObjectIndicesAndShortRecordsAreHarmless) {
+    Wmf w;
+    w.select(0xFFFF).remove(0xFFFF).select(16).remove(-1).rec(0x012C, {9999});
+    w.rec(0x0324, {30000, 1, 2}).rec(0x0538, {5000, 40000}).rec(0x0A32, {0, 0, 5000, 6, 1, 1, 2, 2});
+    w.rec(0x0F43, {0x20, 0xCC, 0, 10, 10}).rec(0x0940, {}).rec(0x02FB, {}).rec(0x0142, {5, 0, 40, 0});
+    w.rec(0x0817, {}).rec(0x041B, {1}).rec(0x06FF, {0, 0, 0, 0, 0, 30000});
+    w.rec(0x020C, {0, 0}).rec(0x0410, {0, 1, 0, 1}).rec(0x0127, {-30000}).rec(0x0127, {30000});
+    w.brush(0, kRed).select(3).rectangle(0, 0, 100, 100);  // slots 0-2 went to the font, brush and region
+    EXPECT_TRUE(Is(Render(Square100(w)), 50, 50, kRed));
+}
+
+TEST(WmfRobustness, HugeBitmapHeaderIsRefusedNotAllocated) {
+    QByteArray dib;
+    Wmf::put32(dib, 40);
+    Wmf::put32(dib, 0x7FFFFFFF);
+    Wmf::put32(dib, 0x7FFFFFFF);
+    Wmf::put16(dib, 1);
+    Wmf::put16(dib, 32);
+    for (int i = 0; i < 6; ++i) Wmf::put32(dib, 0);
+    QByteArray p;
+    for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));
+    Wmf w;
+    w.raw(0x0F43, p + dib).brush(0, kRed).select(0).rectangle(0, 0, 10, 10);
+    EXPECT_TRUE(Is(Render(Square100(w)), 5, 5, kRed));
+}
+
+TEST(WmfRobustness, DeepSaveDcIsCapped) {
+    Wmf w;
+    w.brush(0, kRed).select(0);
+    for (int i = 0; i < 20000; ++i) w.rec(0x001E, {});
+    w.rectangle(0, 0, 100, 100);
+    for (int i = 0; i < 100; ++i) w.rec(0x0127, {-1000});
+    EXPECT_TRUE(Is(Render(Square100(w)), 50, 50, kRed));
+}
+
+TEST(WmfRobustness, RandomlyDamagedFilesNeverCrash) {
+    Wmf w;
+    w.rec(0x0103, {8}).windowOrg(0, 0).windowExt(100, 100).pen(0, 2, kBlue).brush(2, kRed, 3).font(-12);
+    w.select(0).select(1).select(2).ellipse(0, 0, 50, 50).textOut(10, 10, "Hello").rec(0x0416, {90, 90, 5, 5});
+    w.rec(0x0817, {0, 50, 50, 100, 100, 100, 0, 0}).rec(0x0324, {3, 0, 0, 90, 10, 40, 90}).rec(0x001E, {});
+    QByteArray p;
+    for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 50, 50, 50, 50}) Wmf::put16(p, uint16_t(v));
+    w.raw(0x0F43, p + Dib24(2, 2, {kRed, kGreen, kBlue, kBlack})).rec(0x0127, {-1});
+    // region, palette, pattern brushes, run-length bits, the rest of the shapes and text with advances
+    w.rec(0x06FF, {0, 6, 0, 0, 40, 2, 4, 0, 0, 50, 50, 2, 0, 20, 0, 20, 2, 2, 20, 50, 10, 50, 2});
+    w.rec(0x0228, {3, 1}).rec(0x012C, {3}).rec(0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0}).rec(0x0234, {4});
+    QByteArray rle;
+    for (int v : {0x0020, 0x00CC, 1, 2, 4, 0, 0, 60, 60, 5, 5, 40, 0, 4, 0, 2, 0, 1, 8, 1, 0})
+        Wmf::put16(rle, uint16_t(v));
+    for (int v : {0, 0, 0, 0, 2, 0, 2, 0, 0, 1, 0x0104, 0, 0x0400, 0x0100, 0x0100, 0x0100})
+        Wmf::put16(rle, uint16_t(v));
+    w.raw(0x0F43, rle).rec(0x061C, {10, 10, 80, 80, 20, 20}).rec(0x0830, {0, 50, 50, 100, 100, 100, 0, 0});
+    w.rec(0x0142, {5, 0, 40, 0, 2, 0, 2, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0xFF00, 0,
+                   0x80, 0, 0x40, 0});
+    w.rec(0x01F9, {0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55AA, 0x55AA, 0x55AA, 0x55AA});
+    w.select(5).rec(0x061D, {0x0021, 0x00F0, 30, 30, 10, 10}).select(6).rec(0x0418, {90, 90, 60, 60});
+    w.rec(0x0A32, {30, 10, 3, 6, 5, 5, 60, 40, 'A' | ('B' << 8), 'C', 10, 12, 14});
+    w.rec(0x0538, {2, 3, 3, 0, 0, 10, 0, 10, 10, 20, 20, 30, 20, 30, 30}).rec(0x0D33, {0, 2, 0, 0, 0, 2, 2, 0, 0});
+    const QByteArray original = w.placeable(0, 0, 100, 100, 96, 8);
+    QRandomGenerator rng(20261206);
+    for (int round = 0; round < 600; ++round) {
+        QByteArray bytes = original;
+        const int hits = 1 + int(rng.bounded(6));
+        for (int i = 0; i < hits; ++i) {
+            const int at = 22 + int(rng.bounded(bytes.size() - 22));
+            bytes[at] = char(rng.bounded(3) == 0 ? 0xFF : rng.bounded(256));
+        }
+        if (round % 7 == 0) bytes.truncate(int(rng.bounded(bytes.size())));
+        QString error;
+        const std::optional<Rendered> r = RenderWmf(bytes, QSize(300, 300), 1, &error);
+        if (r) {
+            EXPECT_LE(r->image.width(), 300);
+            EXPECT_LE(r->image.height(), 300);
+        } else {
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+}
+
+}  // namespace
