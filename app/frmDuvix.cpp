@@ -1,8 +1,8 @@
 #include "app/frmDuvix.h"
 
 #include "app/rules/PaneLayout.h"
-#include "dialogs/cFileDialog.h"
 #include "common/Units.h"
+#include "dialogs/cFileDialog.h"
 #include "resources/Icons.h"
 
 namespace {
@@ -33,12 +33,10 @@ frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
     img2->Move(4590, 1215, 1995, 1995);
     img1->onDblClick = [this] { img1_DblClick(); };
     img2->onDblClick = [this] { img2_DblClick(); };
-    img1->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float, float) {
-        DropOnPane(data, 1);
-    };
-    img2->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float, float) {
-        DropOnPane(data, 2);
-    };
+    img1->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float,
+                                 float) { DropOnPane(data, 1); };
+    img2->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float,
+                                 float) { DropOnPane(data, 2); };
 
     SetRestoredClientSize(kRestoredClientWidth, kRestoredClientHeight, true);
     setWindowState(Qt::WindowMaximized);

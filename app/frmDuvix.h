@@ -42,8 +42,8 @@ public:
 protected:
     void Form_Load() override;
     void Form_Resize() override;
-    void Form_OLEDragDrop(platform::DropData& data, int32_t& effect, int16_t button,
-                          int16_t shift, float x, float y) override;
+    void Form_OLEDragDrop(platform::DropData& data, int32_t& effect, int16_t button, int16_t shift,
+                          float x, float y) override;
 
 private:
     void UpdateNaturalSize(platform::ImageControl* pane);

@@ -72,17 +72,22 @@ bool SaveGif(int w, int h, const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return false;
     QByteArray out("GIF89a");
-    auto u16 = [&out](int v) { out.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8)); };
+    auto u16 = [&out](int v) {
+        out.append(static_cast<char>(v & 0xFF)).append(static_cast<char>(v >> 8));
+    };
     u16(w);
     u16(h);
     out.append('\xF7').append('\0').append('\0');  // global table of 256 colours
-    for (int i = 0; i < 256; ++i) {                 // 8 x 8 x 4 colour cube
+    for (int i = 0; i < 256; ++i) {                // 8 x 8 x 4 colour cube
         out.append(static_cast<char>((i >> 5) * 255 / 7))
             .append(static_cast<char>(((i >> 2) & 7) * 255 / 7))
             .append(static_cast<char>((i & 3) * 255 / 3));
     }
     out.append(',');
-    u16(0); u16(0); u16(w); u16(h);
+    u16(0);
+    u16(0);
+    u16(w);
+    u16(h);
     out.append('\0').append('\x08');
     QByteArray block;
     uint32_t acc = 0;
@@ -109,7 +114,8 @@ bool SaveGif(int w, int h, const QString& path) {
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const int noise = static_cast<int>(rng.Next() & 1);
-            const int r = std::min(7, x * 8 / w + noise), g = std::min(7, y * 8 / h), b = (x + y) * 4 / (w + h);
+            const int r = std::min(7, x * 8 / w + noise), g = std::min(7, y * 8 / h),
+                      b = (x + y) * 4 / (w + h);
             put(static_cast<uint32_t>(r << 5 | g << 2 | b));
             if (++sinceClear == 253) {
                 put(256);
@@ -131,8 +137,13 @@ bool SaveGif(int w, int h, const QString& path) {
 // A placeable metafile of many filled polygons, the way drawing programs export clip art.
 bool SaveWmf(const QString& path, int polygons) {
     QByteArray recs;
-    auto w16 = [](QByteArray& b, int v) { b.append(static_cast<char>(v & 0xFF)).append(static_cast<char>((v >> 8) & 0xFF)); };
-    auto w32 = [&w16](QByteArray& b, uint32_t v) { w16(b, static_cast<int>(v & 0xFFFF)); w16(b, static_cast<int>(v >> 16)); };
+    auto w16 = [](QByteArray& b, int v) {
+        b.append(static_cast<char>(v & 0xFF)).append(static_cast<char>((v >> 8) & 0xFF));
+    };
+    auto w32 = [&w16](QByteArray& b, uint32_t v) {
+        w16(b, static_cast<int>(v & 0xFFFF));
+        w16(b, static_cast<int>(v >> 16));
+    };
     int maxRecord = 0;
     auto record = [&](int function, const std::vector<int>& params) {
         const int words = 3 + static_cast<int>(params.size());
@@ -149,11 +160,13 @@ bool SaveWmf(const QString& path, int polygons) {
         if (i % 100 == 0) {
             if (i > 0) record(0x01F0, {0});  // DeleteObject
             const uint32_t colour = rng.Next() & 0xFFFFFF;
-            record(0x02FC, {0, static_cast<int>(colour & 0xFFFF), static_cast<int>(colour >> 16), 0});  // CreateBrushIndirect
+            record(0x02FC, {0, static_cast<int>(colour & 0xFFFF), static_cast<int>(colour >> 16),
+                            0});  // CreateBrushIndirect
             record(0x012D, {0});  // SelectObject
         }
         std::vector<int> pts{5};
-        const int cx = static_cast<int>(rng.Next() % extent), cy = static_cast<int>(rng.Next() % extent);
+        const int cx = static_cast<int>(rng.Next() % extent),
+                  cy = static_cast<int>(rng.Next() % extent);
         for (int k = 0; k < 5; ++k) {
             pts.push_back(std::clamp(cx + static_cast<int>(rng.Next() % 800) - 400, 0, extent));
             pts.push_back(std::clamp(cy + static_cast<int>(rng.Next() % 800) - 400, 0, extent));
@@ -164,14 +177,20 @@ bool SaveWmf(const QString& path, int polygons) {
     QByteArray head;
     w32(head, 0x9AC6CDD7u);
     w16(head, 0);
-    w16(head, 0); w16(head, 0); w16(head, extent); w16(head, extent);
+    w16(head, 0);
+    w16(head, 0);
+    w16(head, extent);
+    w16(head, extent);
     w16(head, 1440);
     w32(head, 0);
     int checksum = 0;
-    for (int i = 0; i < 10; ++i) checksum ^= static_cast<uint8_t>(head[2 * i]) | static_cast<uint8_t>(head[2 * i + 1]) << 8;
+    for (int i = 0; i < 10; ++i)
+        checksum ^= static_cast<uint8_t>(head[2 * i]) | static_cast<uint8_t>(head[2 * i + 1]) << 8;
     w16(head, checksum);
     const uint32_t totalWords = static_cast<uint32_t>((18 + recs.size()) / 2);
-    w16(head, 1); w16(head, 9); w16(head, 0x0300);
+    w16(head, 1);
+    w16(head, 9);
+    w16(head, 0x0300);
     w32(head, totalWords);
     w16(head, 1);
     w32(head, static_cast<uint32_t>(maxRecord));
@@ -231,8 +250,8 @@ int Measure(const QString& method, const QString& path, int repeat) {
             QImage img(path);
             ok = !img.isNull();
             if (ok) {
-                img = img.scaled(imaging::detail::FitWithin(img.size(), kScreen), Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
+                img = img.scaled(imaging::detail::FitWithin(img.size(), kScreen),
+                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
                 kept = img.size();
             }
         } else if (method == "qtscaled") {
@@ -307,7 +326,8 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 5 && args[1] == "--measure") return Measure(args[2], args[3], args[4].toInt());
+    if (args.size() == 5 && args[1] == "--measure")
+        return Measure(args[2], args[3], args[4].toInt());
 
     QTemporaryDir temp;
     QString dir = temp.path();
@@ -344,8 +364,9 @@ int main(int argc, char** argv) {
     cases.push_back({"WMF 50k polygons", dir + "/large.wmf", 3});
 
     const Outcome idle = RunChild("idle", dir + "/hd.jpg", 1);
-    std::printf("screen %dx%d; process with Qt and a QGuiApplication, nothing loaded: %.0f MB peak\n\n",
-                kScreen.width(), kScreen.height(), idle.mb);
+    std::printf(
+        "screen %dx%d; process with Qt and a QGuiApplication, nothing loaded: %.0f MB peak\n\n",
+        kScreen.width(), kScreen.height(), idle.mb);
     std::printf("%-24s %10s %9s %10s %9s %11s %10s  %s\n", "case", "ours ms", "ours MB", "naive ms",
                 "naive MB", "time ratio", "mem ratio", "kept (ours / naive)");
     for (const Case& c : cases) {
@@ -357,13 +378,16 @@ int main(int argc, char** argv) {
         }
         const Outcome ours = Median(oursRuns);
         const Outcome naive = Median(naiveRuns);
-        auto cell = [](const Outcome& o, double v) { return o.ok ? QString::number(v, 'f', 1) : QStringLiteral("fail"); };
+        auto cell = [](const Outcome& o, double v) {
+            return o.ok ? QString::number(v, 'f', 1) : QStringLiteral("fail");
+        };
         const QString tr = ours.ok && naive.ok ? QString::number(ours.ms / naive.ms, 'f', 2) : "-";
         const QString mr = ours.ok && naive.ok ? QString::number(ours.mb / naive.mb, 'f', 2) : "-";
-        std::printf("%-24s %10s %9s %10s %9s %11s %10s  %s / %s\n", c.name, qPrintable(cell(ours, ours.ms)),
-                    qPrintable(cell(ours, ours.mb)), qPrintable(cell(naive, naive.ms)),
-                    qPrintable(cell(naive, naive.mb)), qPrintable(tr), qPrintable(mr),
-                    qPrintable(ours.ok ? ours.kept : "-"), qPrintable(naive.ok ? naive.kept : "-"));
+        std::printf("%-24s %10s %9s %10s %9s %11s %10s  %s / %s\n", c.name,
+                    qPrintable(cell(ours, ours.ms)), qPrintable(cell(ours, ours.mb)),
+                    qPrintable(cell(naive, naive.ms)), qPrintable(cell(naive, naive.mb)),
+                    qPrintable(tr), qPrintable(mr), qPrintable(ours.ok ? ours.kept : "-"),
+                    qPrintable(naive.ok ? naive.kept : "-"));
         std::fflush(stdout);
     }
     std::printf("\nQt's reduced JPEG path (QImageReader::setScaledSize to the same DCT size):\n");
@@ -375,8 +399,9 @@ int main(int argc, char** argv) {
             oursRuns.push_back(RunChild("ours", c.file, c.repeat));
         }
         const Outcome qt = Median(qtRuns), ours = Median(oursRuns);
-        std::printf("%-24s Qt %7.1f ms %6.1f MB   ours %7.1f ms %6.1f MB   ours/Qt time %.2f\n", c.name, qt.ms,
-                    qt.mb, ours.ms, ours.mb, qt.ok && qt.ms > 0 ? ours.ms / qt.ms : 0.0);
+        std::printf("%-24s Qt %7.1f ms %6.1f MB   ours %7.1f ms %6.1f MB   ours/Qt time %.2f\n",
+                    c.name, qt.ms, qt.mb, ours.ms, ours.mb,
+                    qt.ok && qt.ms > 0 ? ours.ms / qt.ms : 0.0);
         std::fflush(stdout);
     }
 
@@ -387,7 +412,8 @@ int main(int argc, char** argv) {
     }
     const Outcome turbo = Median(turboRuns);
     const Outcome ours24 = Median(oursRuns);
-    std::printf("\nJPEG 24 MP baseline: libjpeg-turbo 1/8 decode %.1f ms, ours %.1f ms, ratio %.2f\n",
-                turbo.ms, ours24.ms, turbo.ok && turbo.ms > 0 ? ours24.ms / turbo.ms : 0.0);
+    std::printf(
+        "\nJPEG 24 MP baseline: libjpeg-turbo 1/8 decode %.1f ms, ours %.1f ms, ratio %.2f\n",
+        turbo.ms, ours24.ms, turbo.ok && turbo.ms > 0 ? ours24.ms / turbo.ms : 0.0);
     return 0;
 }

@@ -2,12 +2,12 @@
 // Usage: probe_first_paint RRGGBB program [args...]; prints the milliseconds, or fails after 20 s.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <sys/wait.h>
-#include <unistd.h>
 
 static double Now() {
     timespec ts{};

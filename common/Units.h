@@ -17,9 +17,7 @@ inline float TwipsPerPixel(double logicalDpi) {
 }
 
 // Single precision in and out, as the window scale conversion works.
-inline float HimetricToTwips(float himetric) {
-    return himetric * kTwipsPerInch / kHimetricPerInch;
-}
+inline float HimetricToTwips(float himetric) { return himetric * kTwipsPerInch / kHimetricPerInch; }
 
 // A bitmap's natural size: one picture pixel per device pixel.
 inline int32_t PixelsToHimetric(int pixels, double devicePixelRatio) {

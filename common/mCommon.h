@@ -25,8 +25,7 @@ void WriteIni(const QString& section, const QString& key, const QVariant& value,
 namespace detail {
 // Folder + separator + name + ".ini" with doubled separators collapsed; a network folder
 // (two leading separators) keeps its leading pair.
-QString JoinIniPath(const QString& folder, const QString& exeName, QChar separator,
-                    bool lowerCase);
+QString JoinIniPath(const QString& folder, const QString& exeName, QChar separator, bool lowerCase);
 // Both remembered settings paths back to empty, as at start (they are process-wide).
 void ResetRememberedPaths();
 }  // namespace detail

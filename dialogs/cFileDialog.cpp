@@ -17,8 +17,10 @@ const QString kPathKey = QStringLiteral("Path");
 
 // The record's size without the fields later platform versions added at its end.
 constexpr std::uint32_t kOpenFileNameSize = 76;
-constexpr std::uint32_t kOpenFlags = platform::kOfnHideReadOnly | platform::kOfnPathMustExist | platform::kOfnFileMustExist;
-constexpr std::uint32_t kSaveFlags = platform::kOfnOverwritePrompt | platform::kOfnHideReadOnly | platform::kOfnPathMustExist;
+constexpr std::uint32_t kOpenFlags =
+    platform::kOfnHideReadOnly | platform::kOfnPathMustExist | platform::kOfnFileMustExist;
+constexpr std::uint32_t kSaveFlags =
+    platform::kOfnOverwritePrompt | platform::kOfnHideReadOnly | platform::kOfnPathMustExist;
 constexpr qsizetype kFolderBufferSize = 512;
 
 // The folder that a later dialog should open in.
@@ -49,8 +51,8 @@ bool cFileDialog::SaveFile() { return ShowDialog(2); }
 bool cFileDialog::ShowDialog(std::int16_t mode) {
     if (INISave && FilePath.isEmpty()) {
         QString settingsFile;
-        FilePath = mCommon::ReadIni(Owner().Name(), kPathKey, platform::ExecutableFolder(),
-                                    settingsFile);
+        FilePath =
+            mCommon::ReadIni(Owner().Name(), kPathKey, platform::ExecutableFolder(), settingsFile);
     }
     record_.hwndOwner = Owner().hWnd();
 

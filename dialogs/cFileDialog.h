@@ -1,8 +1,8 @@
 #pragma once
 // Open and save dialogs and the folder browser behind a few properties. With INISave on,
 // the open and save dialogs remember a folder per owning window in the settings file.
-#include "platform/rules/DialogRecords.h"
 #include "platform/Form.h"
+#include "platform/rules/DialogRecords.h"
 
 #include <QPointer>
 #include <QString>

@@ -22,14 +22,15 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     static_cast<qsizetype>(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     // A small screen keeps reduced decodes small, so the fuzzer spends its time on parsing.
     const imaging::DisplayTarget target{QSize(640, 480), 1.0};
     const imaging::LoadResult r = imaging::LoadPictureData(bytes, target);
     if (r.picture && !r.picture->image.isNull()) {
         // Touch the pixels so a short buffer shows up under AddressSanitizer.
-        volatile QRgb sink = r.picture->image.pixel(r.picture->image.width() - 1, r.picture->image.height() - 1);
+        volatile QRgb sink =
+            r.picture->image.pixel(r.picture->image.width() - 1, r.picture->image.height() - 1);
         (void)sink;
     }
     return 0;

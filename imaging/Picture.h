@@ -10,13 +10,13 @@
 namespace imaging {
 
 struct Picture {
-    QImage image;              // display pixels in sRGB; may be reduced for the largest screen
-                               // (JPEG: to its DCT reduction covering the fit; others: to the fit)
-    int32_t Width = 0;         // natural width, HIMETRIC
-    int32_t Height = 0;        // natural height, HIMETRIC
-    QByteArray format;         // "bmp", "gif", "jpeg", "wmf"
-    QSize naturalPixels;       // upright size in picture pixels (WMF: device pixels at natural size)
-    QSize decodedPixels;       // what the decoder produced, upright (JPEG: at its DCT reduction)
+    QImage image;         // display pixels in sRGB; may be reduced for the largest screen
+                          // (JPEG: to its DCT reduction covering the fit; others: to the fit)
+    int32_t Width = 0;    // natural width, HIMETRIC
+    int32_t Height = 0;   // natural height, HIMETRIC
+    QByteArray format;    // "bmp", "gif", "jpeg", "wmf"
+    QSize naturalPixels;  // upright size in picture pixels (WMF: device pixels at natural size)
+    QSize decodedPixels;  // what the decoder produced, upright (JPEG: at its DCT reduction)
     bool IsEmpty() const { return image.isNull(); }
 };
 
@@ -31,7 +31,7 @@ DisplayTarget CurrentDisplayTarget();
 
 struct LoadResult {
     std::optional<Picture> picture;
-    QString error;             // why it failed, when picture is empty
+    QString error;  // why it failed, when picture is empty
 };
 
 // Recognises the format from the content, never the name. Never throws.

@@ -3,9 +3,9 @@
 #ifdef QT_WIDGETS_LIB
 #error "the picture library is built without Qt Widgets"
 #endif
+#include "common/Units.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureLoaderDetail.h"
-#include "common/Units.h"
 #include "imaging/wmf/WmfPlayer.h"
 
 #include <QBuffer>
@@ -29,7 +29,8 @@ namespace detail {
 namespace {
 
 uint16_t Le16(const QByteArray& b, qsizetype at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8);
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1])
+                                                                   << 8);
 }
 
 uint32_t Le32(const QByteArray& b, qsizetype at) {
@@ -141,7 +142,7 @@ LoadResult Fail(const QString& why) { return LoadResult{std::nullopt, why}; }
 
 QSize Box(const DisplayTarget& t) {
     return t.maxDevicePixels.isValid() && !t.maxDevicePixels.isEmpty() ? t.maxDevicePixels
-                                                                        : QSize(1920, 1080);
+                                                                       : QSize(1920, 1080);
 }
 
 double Ratio(const DisplayTarget& t) {
@@ -172,8 +173,10 @@ void FinishImage(QImage& image, const QColorSpace& space) {
 void ReduceToFit(QImage& image, QSize box) {
     const QSize fit = detail::FitWithin(image.size(), box);
     if (fit == image.size()) return;
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) {
-        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.format() != QImage::Format_RGB32 &&
+        image.format() != QImage::Format_ARGB32_Premultiplied) {
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                : QImage::Format_RGB32);
     }
     image = image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
@@ -193,10 +196,12 @@ LoadResult LoadJpeg(QIODevice* device, const DisplayTarget& t) {
     if (r.image.isNull()) return Fail(r.error);
     const QSize upright =
         detail::OrientationSwapsAxes(r.orientation) ? r.storedSize.transposed() : r.storedSize;
-    if (TooLarge(upright)) return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(upright)));
+    if (TooLarge(upright))
+        return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(upright)));
     // A CMYK profile cannot be applied by QColorSpace; the Adobe formula stands in for it.
-    const QColorSpace space = r.cmyk || r.iccProfile.isEmpty() ? QColorSpace()
-                                                               : QColorSpace::fromIccProfile(r.iccProfile);
+    const QColorSpace space = r.cmyk || r.iccProfile.isEmpty()
+                                  ? QColorSpace()
+                                  : QColorSpace::fromIccProfile(r.iccProfile);
     // Kept at its DCT reduction: it covers the screen fit (never less than 1x, always under 2x
     // per side), and a further smooth scale would cost a sixth of the load for nothing the
     // drawing does not do anyway.
@@ -256,7 +261,10 @@ QString CheckBmp(QIODevice* device, QByteArray* rewritten) {
             return QStringLiteral("truncated BMP data");
         }
     } else if (width * height > 4096 * fileSize + (1 << 24)) {
-        return QStringLiteral("refused: %1x%2 pixels from %3 bytes").arg(width).arg(height).arg(fileSize);
+        return QStringLiteral("refused: %1x%2 pixels from %3 bytes")
+            .arg(width)
+            .arg(height)
+            .arg(fileSize);
     }
     if ((headerSize == 52 || headerSize == 56) && head.size() >= 14 + 52) {
         if (fileSize > detail::kMaxWholeFileBytes) return QStringLiteral("BMP too large");
@@ -284,7 +292,9 @@ QString CheckGif(QIODevice* device) {
     const int64_t pixels = static_cast<int64_t>(detail::Le16(head, 6)) * detail::Le16(head, 8);
     if (pixels > 4096 * device->size() + (1 << 20)) {
         return QStringLiteral("refused: %1x%2 pixels from %3 bytes")
-            .arg(detail::Le16(head, 6)).arg(detail::Le16(head, 8)).arg(device->size());
+            .arg(detail::Le16(head, 6))
+            .arg(detail::Le16(head, 8))
+            .arg(device->size());
     }
     // Sub-blocks are at most 255 bytes: walk them through our own buffer, not one seek each.
     struct Cursor {
@@ -331,7 +341,8 @@ QString CheckGif(QIODevice* device) {
         }
     };
     const auto flags = static_cast<uint8_t>(head[10]);
-    if (!skip(13 + ((flags & 0x80) ? 3 * (2 << (flags & 7)) : 0))) return QStringLiteral("truncated GIF");
+    if (!skip(13 + ((flags & 0x80) ? 3 * (2 << (flags & 7)) : 0)))
+        return QStringLiteral("truncated GIF");
     for (;;) {
         const int kind = byte();
         if (kind == 0x21) {
@@ -347,7 +358,9 @@ QString CheckGif(QIODevice* device) {
             const int64_t canvas = std::max<int64_t>(detail::Le16(head, 6), u16(0) + u16(4)) *
                                    std::max<int64_t>(detail::Le16(head, 8), u16(2) + u16(6));
             if (canvas > detail::kMaxPicturePixels || canvas > 4096 * device->size() + (1 << 20)) {
-                return QStringLiteral("refused: a %1 pixel canvas from %2 bytes").arg(canvas).arg(device->size());
+                return QStringLiteral("refused: a %1 pixel canvas from %2 bytes")
+                    .arg(canvas)
+                    .arg(device->size());
             }
             const auto f = static_cast<uint8_t>(desc[8]);
             if ((f & 0x80) && !skip(3 * (2 << (f & 7)))) return QStringLiteral("truncated GIF");
@@ -380,11 +393,13 @@ LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) 
     }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        return Fail(QStringLiteral("undecodable %1: %2")
-                        .arg(QString::fromLatin1(detail::FormatName(format)), reader.errorString()));
+        return Fail(
+            QStringLiteral("undecodable %1: %2")
+                .arg(QString::fromLatin1(detail::FormatName(format)), reader.errorString()));
     }
     const QSize natural = image.size();
-    if (TooLarge(natural)) return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(natural)));
+    if (TooLarge(natural))
+        return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(natural)));
     ReduceToFit(image, Box(t));
     FinishImage(image, space);
     Picture p = MakePicture(std::move(image), natural, detail::FormatName(format), t);
@@ -419,7 +434,8 @@ LoadResult LoadFromDevice(QIODevice* device, const QByteArray* wholeBytes, const
         case Format::Gif: return LoadWithQt(device, format, t);
         case Format::Wmf: {
             if (wholeBytes) return LoadWmf(*wholeBytes, t);
-            if (device->size() > detail::kMaxWholeFileBytes) return Fail(QStringLiteral("metafile too large"));
+            if (device->size() > detail::kMaxWholeFileBytes)
+                return Fail(QStringLiteral("metafile too large"));
             return LoadWmf(device->readAll(), t);
         }
         case Format::Png: return Fail(QStringLiteral("PNG is not a supported picture format"));
@@ -433,7 +449,8 @@ void RaiseQtAllocationLimit() {
     std::call_once(once, [] {
         // Our own pixel cap is checked from the header first; Qt's 128 MB default would
         // refuse a 100 MP picture, so Qt's limit only backs ours up.
-        QImageReader::setAllocationLimit(static_cast<int>(detail::kMaxPicturePixels * 4 / (1024 * 1024) + 64));
+        QImageReader::setAllocationLimit(
+            static_cast<int>(detail::kMaxPicturePixels * 4 / (1024 * 1024) + 64));
     });
 }
 
@@ -458,14 +475,16 @@ DisplayTarget CurrentDisplayTarget() {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return target;
     QSize largest;
     for (QScreen* screen : QGuiApplication::screens()) {
-        const QSize device = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+        const QSize device =
+            (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
         if (static_cast<int64_t>(device.width()) * device.height() >
             static_cast<int64_t>(largest.width()) * largest.height()) {
             largest = device;
         }
     }
     if (largest.isValid() && !largest.isEmpty()) target.maxDevicePixels = largest;
-    if (QScreen* primary = QGuiApplication::primaryScreen(); primary && primary->devicePixelRatio() > 0) {
+    if (QScreen* primary = QGuiApplication::primaryScreen();
+        primary && primary->devicePixelRatio() > 0) {
         target.devicePixelRatio = primary->devicePixelRatio();
     }
     return target;

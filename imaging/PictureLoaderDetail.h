@@ -44,13 +44,13 @@ QImage ApplyOrientation(const QImage& image, int orientation);
 inline bool OrientationSwapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 struct JpegResult {
-    QImage image;          // RGB32, at the chosen DCT reduction, upright
-    QSize storedSize;      // from the frame header, before orientation
+    QImage image;      // RGB32, at the chosen DCT reduction, upright
+    QSize storedSize;  // from the frame header, before orientation
     int orientation = 1;
     int denominator = 1;
     QByteArray iccProfile;
     bool cmyk = false;
-    QString error;         // set when image is null
+    QString error;  // set when image is null
 };
 
 // Decodes straight with libjpeg-turbo, reduced for the box. Never throws.

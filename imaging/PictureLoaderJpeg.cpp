@@ -108,7 +108,10 @@ void CmykRowToRgb32(const JSAMPLE* in, QRgb* out, JDIMENSION width, bool inverte
     for (JDIMENSION i = 0; i < width; ++i, in += 4) {
         unsigned c = in[0], m = in[1], y = in[2], k = in[3];
         if (!inverted) {
-            c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k;
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
         }
         out[i] = qRgb(Mul255(c, k), Mul255(m, k), Mul255(y, k));
     }
@@ -144,19 +147,21 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
     for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
             std::memcmp(m->data, "Exif\0\0", 6) == 0) {
-            out->orientation = ExifOrientation(
-                QByteArray(reinterpret_cast<const char*>(m->data), static_cast<qsizetype>(m->data_length)));
+            out->orientation = ExifOrientation(QByteArray(reinterpret_cast<const char*>(m->data),
+                                                          static_cast<qsizetype>(m->data_length)));
             break;
         }
     }
     JOCTET* icc = nullptr;
     unsigned iccLength = 0;
     if (jpeg_read_icc_profile(cinfo, &icc, &iccLength) && icc) {
-        out->iccProfile = QByteArray(reinterpret_cast<const char*>(icc), static_cast<qsizetype>(iccLength));
+        out->iccProfile =
+            QByteArray(reinterpret_cast<const char*>(icc), static_cast<qsizetype>(iccLength));
         std::free(icc);
     }
 
-    out->denominator = JpegScaleDenominator(out->storedSize, OrientationSwapsAxes(out->orientation), box);
+    out->denominator =
+        JpegScaleDenominator(out->storedSize, OrientationSwapsAxes(out->orientation), box);
     cinfo->scale_num = 1;
     cinfo->scale_denom = static_cast<unsigned>(out->denominator);
     cinfo->dct_method = JDCT_ISLOW;
@@ -195,8 +200,8 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
         if (out->cmyk) {
             JSAMPROW row = *cmykRow;
             jpeg_read_scanlines(cinfo, &row, 1);
-            CmykRowToRgb32(*cmykRow, reinterpret_cast<QRgb*>(image->scanLine(y)), cinfo->output_width,
-                           inverted);
+            CmykRowToRgb32(*cmykRow, reinterpret_cast<QRgb*>(image->scanLine(y)),
+                           cinfo->output_width, inverted);
         } else {
             JSAMPROW row = image->scanLine(y);
             jpeg_read_scanlines(cinfo, &row, 1);

@@ -38,7 +38,8 @@ void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& hand
     const QPointF p = event->position();
     if (handler) {
         handler(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
-                static_cast<float>(p.x()) * twipsPerPixel, static_cast<float>(p.y()) * twipsPerPixel);
+                static_cast<float>(p.x()) * twipsPerPixel,
+                static_cast<float>(p.y()) * twipsPerPixel);
     }
     event->acceptProposedAction();
 }
@@ -64,9 +65,8 @@ void ClientArea::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event); }
 
 void ClientArea::dropEvent(QDropEvent* event) {
     DeliverDrop(event, form_->TwipsPerPixel(),
-                [this](DropData& data, int32_t& effect, int16_t button, int16_t shift, float x, float y) {
-                    form_->Form_OLEDragDrop(data, effect, button, shift, x, y);
-                });
+                [this](DropData& data, int32_t& effect, int16_t button, int16_t shift, float x,
+                       float y) { form_->Form_OLEDragDrop(data, effect, button, shift, x, y); });
 }
 
 void ClientArea::keyPressEvent(QKeyEvent* event) {

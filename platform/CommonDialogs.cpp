@@ -41,8 +41,7 @@ bool StoreChosenFile(OpenFileNameRecord& record, const std::optional<QString>& a
         return false;
     }
     const QString path = QDir::toNativeSeparators(*answer);
-    const qsizetype capacity =
-        std::min<qsizetype>(record.nMaxFile, record.lpstrFile.size());
+    const qsizetype capacity = std::min<qsizetype>(record.nMaxFile, record.lpstrFile.size());
     if (path.size() + 1 > capacity) {
         return false;  // the desktop's dialog fails the same way: buffer too small
     }
@@ -57,8 +56,7 @@ bool StoreChosenFile(OpenFileNameRecord& record, const std::optional<QString>& a
     }
     record.nFileOffset = static_cast<std::uint16_t>(path.size() - title.size());
     const qsizetype dot = title.lastIndexOf(QLatin1Char('.'));
-    record.nFileExtension =
-        dot >= 0 ? static_cast<std::uint16_t>(record.nFileOffset + dot + 1) : 0;
+    record.nFileExtension = dot >= 0 ? static_cast<std::uint16_t>(record.nFileOffset + dot + 1) : 0;
     return true;
 }
 
@@ -126,15 +124,15 @@ std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
     dialog.setAcceptMode(kind == FileDialogKind::Open ? QFileDialog::AcceptOpen
                                                       : QFileDialog::AcceptSave);
     dialog.setFileMode((record.Flags & kOfnFileMustExist) != 0 ? QFileDialog::ExistingFile
-                                                                        : QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                     (record.Flags & kOfnOverwritePrompt) == 0);
+                                                               : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, (record.Flags & kOfnOverwritePrompt) == 0);
     const QStringList filters = detail::QtNameFilters(record.lpstrFilter);
     if (!filters.isEmpty()) {
         dialog.setOption(QFileDialog::HideNameFilterDetails, true);
         dialog.setNameFilters(filters);
         const qsizetype index = record.nFilterIndex;
-        dialog.selectNameFilter(filters.value(index >= 1 && index <= filters.size() ? index - 1 : 0));
+        dialog.selectNameFilter(
+            filters.value(index >= 1 && index <= filters.size() ? index - 1 : 0));
     }
     QString suffix = TextBeforeNul(record.lpstrDefExt);
     while (suffix.startsWith(QLatin1Char('.'))) {

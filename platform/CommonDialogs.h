@@ -28,8 +28,7 @@ class QtCommonDialogs : public CommonDialogs {
 public:
     // Tests ask for Qt's own dialog, which they can reach and type into.
     explicit QtCommonDialogs(bool useNativeDialogs = true) : native_(useNativeDialogs) {}
-    std::optional<QString> AskFile(FileDialogKind kind,
-                                   const OpenFileNameRecord& record) override;
+    std::optional<QString> AskFile(FileDialogKind kind, const OpenFileNameRecord& record) override;
     std::optional<QString> AskFolder(const BrowseInfoRecord& record) override;
 
 private:
@@ -48,8 +47,7 @@ public:
     void Answer(const QString& path) { answers_.push_back({false, path}); }
     void Cancel() { answers_.push_back({true, QString()}); }
 
-    std::optional<QString> AskFile(FileDialogKind kind,
-                                   const OpenFileNameRecord& record) override;
+    std::optional<QString> AskFile(FileDialogKind kind, const OpenFileNameRecord& record) override;
     std::optional<QString> AskFolder(const BrowseInfoRecord& record) override;
 
     std::vector<FileRequest> fileRequests;
@@ -66,13 +64,15 @@ private:
 
 // The implementation in use: Qt's unless one was put in place.
 CommonDialogs& CurrentCommonDialogs();
-// Puts dialogs in place (not owned); nullptr restores Qt's. Returns the one replaced (null for Qt's).
+// Puts dialogs in place (not owned); nullptr restores Qt's. Returns the one replaced (null for
+// Qt's).
 CommonDialogs* SetCommonDialogs(CommonDialogs* dialogs);
 
 // Puts dialogs in place for one scope.
 class CommonDialogsOverride {
 public:
-    explicit CommonDialogsOverride(CommonDialogs& dialogs) : previous_(SetCommonDialogs(&dialogs)) {}
+    explicit CommonDialogsOverride(CommonDialogs& dialogs)
+        : previous_(SetCommonDialogs(&dialogs)) {}
     ~CommonDialogsOverride() { SetCommonDialogs(previous_); }
     CommonDialogsOverride(const CommonDialogsOverride&) = delete;
     CommonDialogsOverride& operator=(const CommonDialogsOverride&) = delete;

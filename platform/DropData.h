@@ -10,7 +10,8 @@ class DropData {
 public:
     DropData() = default;
     explicit DropData(QStringList files) : files_(std::move(files)) {}
-    // Local files of a drop (file URLs on Linux, the shell's file list on Windows); text is not a file.
+    // Local files of a drop (file URLs on Linux, the shell's file list on Windows); text is not a
+    // file.
     static DropData FromMime(const QMimeData* mime);
 
     int Count() const { return static_cast<int>(files_.size()); }

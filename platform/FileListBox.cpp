@@ -1,13 +1,14 @@
 #include "platform/FileListBox.h"
 
-#include "platform/Form.h"
 #include "common/Units.h"
+#include "platform/Form.h"
 
 #include <QDir>
 
 namespace platform {
 
-FileListBox::FileListBox(Form* form, const QString& name) : QListWidget(form->Client()), form_(form) {
+FileListBox::FileListBox(Form* form, const QString& name)
+    : QListWidget(form->Client()), form_(form) {
     setObjectName(name);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::currentRowChanged, this, [this](int row) {

@@ -123,8 +123,8 @@ void Form::SetRestoredClientSize(float widthTwips, float heightTwips, bool centr
     resize(size);
     const QScreen* s = QGuiApplication::primaryScreen();
     if (centred && s != nullptr) {
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size,
-                                        s->availableGeometry()));
+        setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, s->availableGeometry()));
     }
 }
 
@@ -162,15 +162,15 @@ void Form::keyPressEvent(QKeyEvent* event) {
 void Form::RaiseKeyPress(QKeyEvent* event) {
     int code = 0;
     switch (event->key()) {
-    case Qt::Key_Escape: code = 27; break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: code = 13; break;
-    case Qt::Key_Backspace: code = 8; break;
-    case Qt::Key_Tab: code = 9; break;
-    default:
-        if (!event->text().isEmpty()) {
-            code = event->text().at(0).unicode();
-        }
+        case Qt::Key_Escape: code = 27; break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: code = 13; break;
+        case Qt::Key_Backspace: code = 8; break;
+        case Qt::Key_Tab: code = 9; break;
+        default:
+            if (!event->text().isEmpty()) {
+                code = event->text().at(0).unicode();
+            }
     }
     if (code == 0) {
         event->ignore();  // not a character key

@@ -1,8 +1,8 @@
 #include "platform/ImageControl.h"
 
+#include "common/Units.h"
 #include "platform/ClientArea.h"
 #include "platform/Form.h"
-#include "common/Units.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -26,7 +26,8 @@ bool ImageControl::LoadPicture(const QString& path, QString* error) {
     return LoadPicture(path, imaging::CurrentDisplayTarget(), error);
 }
 
-bool ImageControl::LoadPicture(const QString& path, const imaging::DisplayTarget& target, QString* error) {
+bool ImageControl::LoadPicture(const QString& path, const imaging::DisplayTarget& target,
+                               QString* error) {
     imaging::LoadResult r = imaging::LoadPictureFile(path, target);
     if (!r.picture) {
         if (error != nullptr) {
@@ -97,6 +98,8 @@ void ImageControl::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event
 
 void ImageControl::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event); }
 
-void ImageControl::dropEvent(QDropEvent* event) { DeliverDrop(event, form_->TwipsPerPixel(), onOLEDragDrop); }
+void ImageControl::dropEvent(QDropEvent* event) {
+    DeliverDrop(event, form_->TwipsPerPixel(), onOLEDragDrop);
+}
 
 }  // namespace platform

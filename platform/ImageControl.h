@@ -1,7 +1,8 @@
 #pragma once
-// A picture drawn on its window, stretched to its own rectangle (twips), with no background of its own.
-#include "platform/DropData.h"
+// A picture drawn on its window, stretched to its own rectangle (twips), with no background of its
+// own.
 #include "imaging/Picture.h"
+#include "platform/DropData.h"
 
 #include <QImage>
 #include <QWidget>
@@ -22,7 +23,8 @@ public:
     // Loads the file through the picture loader, decoded for the largest screen or for `target`;
     // on failure the control keeps its picture.
     bool LoadPicture(const QString& path, QString* error = nullptr);
-    bool LoadPicture(const QString& path, const imaging::DisplayTarget& target, QString* error = nullptr);
+    bool LoadPicture(const QString& path, const imaging::DisplayTarget& target,
+                     QString* error = nullptr);
     const imaging::Picture* GetPicture() const { return picture_.get(); }
     // Natural size in HIMETRIC; 0 x 0 without a picture.
     int32_t PictureWidth() const { return picture_ ? picture_->Width : 0; }
@@ -47,7 +49,8 @@ public:
     bool Move(double left, double top, double width, double height);
 
     std::function<void()> onDblClick;
-    std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)> onOLEDragDrop;  // Data, Effect, Button, Shift, X, Y
+    std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)>
+        onOLEDragDrop;  // Data, Effect, Button, Shift, X, Y
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -12,7 +12,9 @@ std::function<void(int)>& Observer() {
 }
 }  // namespace
 
-void SetMousePointerObserver(std::function<void(int)> observer) { Observer() = std::move(observer); }
+void SetMousePointerObserver(std::function<void(int)> observer) {
+    Observer() = std::move(observer);
+}
 
 void SetMousePointer(int code) {
     if (code == g_pointer) {

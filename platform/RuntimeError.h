@@ -17,10 +17,10 @@ private:
 };
 
 // The numbers the platform's own errors carry.
-inline constexpr int kErrInvalidArgument = 5;      // invalid procedure call or argument
-inline constexpr int kErrObjectRequired = 424;     // object required
-inline constexpr int kErrInvalidPicture = 481;     // invalid picture
-inline constexpr int kErrFileNotFound = 53;        // file not found
-inline constexpr int kErrNoFileInDrop = 461;       // format not available in the drop data
+inline constexpr int kErrInvalidArgument = 5;   // invalid procedure call or argument
+inline constexpr int kErrObjectRequired = 424;  // object required
+inline constexpr int kErrInvalidPicture = 481;  // invalid picture
+inline constexpr int kErrFileNotFound = 53;     // file not found
+inline constexpr int kErrNoFileInDrop = 461;    // format not available in the drop data
 
 }  // namespace platform

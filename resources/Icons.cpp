@@ -14,7 +14,8 @@ QIcon FromPngs(const QString& stem) {
     InitIconResources();
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/duvix/icons/%1-%2.png").arg(stem).arg(size), QSize(size, size));
+        icon.addFile(QStringLiteral(":/duvix/icons/%1-%2.png").arg(stem).arg(size),
+                     QSize(size, size));
     }
     return icon;
 }

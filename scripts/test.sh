@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 jobs=$(nproc)
+bash scripts/check-format.sh
 
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_WERROR=ON
 cmake --build build-test -j"$jobs"

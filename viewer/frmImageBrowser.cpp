@@ -32,7 +32,8 @@ void frmImageBrowser::FL_Click() {
     platform::SetMousePointer(platform::kPointerHourglass);
     const QString name = FL->FileName();
     // Read afresh on every click. A vanished or broken file leaves the preview as it was.
-    imaging::LoadResult loaded = imaging::LoadPictureFile(folder_ + name, imaging::CurrentDisplayTarget());
+    imaging::LoadResult loaded =
+        imaging::LoadPictureFile(folder_ + name, imaging::CurrentDisplayTarget());
     if (!loaded.picture) {
         platform::SetMousePointer(platform::kPointerDefault);
         return;

@@ -6,7 +6,8 @@ namespace panes {
 
 Boxes BoxesFor(float scaleWidth, float scaleHeight) {
     const float m = kMargin;
-    return {(static_cast<double>(scaleWidth) - m * 3) / 2, static_cast<double>(scaleHeight) - m * 2};
+    return {(static_cast<double>(scaleWidth) - m * 3) / 2,
+            static_cast<double>(scaleHeight) - m * 2};
 }
 
 Placement PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {

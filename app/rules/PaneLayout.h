@@ -10,7 +10,7 @@ namespace panes {
 inline constexpr float kMargin = 30.0f;
 
 struct Placement {
-    float left = 0;   // handed over in single precision
+    float left = 0;  // handed over in single precision
     double top = 0;
     double width = 0;
     double height = 0;

@@ -10,20 +10,23 @@ namespace {
 
 // Logical rectangles in these records come as height, width, y, x.
 QRectF HwYx(const Params& p, qsizetype firstWord) {
-    return QRectF(p.i16(firstWord + 3), p.i16(firstWord + 2), p.i16(firstWord + 1), p.i16(firstWord));
+    return QRectF(p.i16(firstWord + 3), p.i16(firstWord + 2), p.i16(firstWord + 1),
+                  p.i16(firstWord));
 }
 
 bool NeedsNoSource(uint32_t rop) {
-    return rop == kBlackness || rop == kWhiteness || rop == kPatCopy || rop == kPatInvert || rop == kDstInvert ||
-           rop == kDstCopy;
+    return rop == kBlackness || rop == kWhiteness || rop == kPatCopy || rop == kPatInvert ||
+           rop == kDstInvert || rop == kDstCopy;
 }
 
 // On an unknown (transparent) background, AND with white and OR/XOR with black change nothing:
 // those pixels become transparent so the usual mask tricks keep their shape.
 void ApplyRop(QImage& img, uint32_t rop) {
     QRgb neutral;
-    if (rop == kSrcAnd) neutral = qRgb(255, 255, 255);
-    else if (rop == kSrcPaint || rop == kSrcInvert) neutral = qRgb(0, 0, 0);
+    if (rop == kSrcAnd)
+        neutral = qRgb(255, 255, 255);
+    else if (rop == kSrcPaint || rop == kSrcInvert)
+        neutral = qRgb(0, 0, 0);
     else {
         if (rop == kNotSrcCopy) img.invertPixels();
         return;
@@ -45,8 +48,10 @@ bool Player::bitmapRecord(uint16_t fn, const Params& p) {
             drawDib(HwYx(p, 7), HwYx(p, 3), p.from(11), p.u16(2) == 1, p.u32(0));
             return true;
         case kDibStretchBlt:
-            if (noSource) patternBlt(HwYx(p, 7), p.u32(0));
-            else drawDib(HwYx(p, 6), HwYx(p, 2), p.from(10), false, p.u32(0));
+            if (noSource)
+                patternBlt(HwYx(p, 7), p.u32(0));
+            else
+                drawDib(HwYx(p, 6), HwYx(p, 2), p.from(10), false, p.u32(0));
             return true;
         case kDibBitBlt: {
             if (noSource) {
@@ -54,12 +59,14 @@ bool Player::bitmapRecord(uint16_t fn, const Params& p) {
                 return true;
             }
             const QRectF dest = HwYx(p, 4);
-            drawDib(dest, QRectF(QPointF(p.i16(3), p.i16(2)), dest.size()), p.from(8), false, p.u32(0));
+            drawDib(dest, QRectF(QPointF(p.i16(3), p.i16(2)), dest.size()), p.from(8), false,
+                    p.u32(0));
             return true;
         }
         case kSetDibToDev: {
             const QRectF dest = HwYx(p, 5);
-            drawDib(dest, QRectF(QPointF(p.i16(4), p.i16(3)), dest.size()), p.from(9), p.u16(0) == 1, kSrcCopy);
+            drawDib(dest, QRectF(QPointF(p.i16(4), p.i16(3)), dest.size()), p.from(9),
+                    p.u16(0) == 1, kSrcCopy);
             return true;
         }
         default: return false;
@@ -69,16 +76,19 @@ bool Player::bitmapRecord(uint16_t fn, const Params& p) {
 void Player::patternBlt(QRectF logical, uint32_t rop) {
     if (rop == kDstCopy) return;
     const QRectF r = xf().mapRect(logical.normalized());
-    const QBrush brush = rop == kBlackness ? QBrush(Qt::black) : rop == kWhiteness ? QBrush(Qt::white) : deviceBrush();
+    const QBrush brush = rop == kBlackness   ? QBrush(Qt::black)
+                         : rop == kWhiteness ? QBrush(Qt::white)
+                                             : deviceBrush();
     if (brush.style() == Qt::NoBrush && rop != kDstInvert) return;
     if (!beginDraw(r)) return;
-    painter_->setCompositionMode(rop == kPatInvert ? QPainter::RasterOp_SourceXorDestination
+    painter_->setCompositionMode(rop == kPatInvert   ? QPainter::RasterOp_SourceXorDestination
                                  : rop == kDstInvert ? QPainter::RasterOp_NotDestination
                                                      : QPainter::CompositionMode_SourceOver);
     painter_->fillRect(r, rop == kDstInvert ? QBrush(Qt::black) : brush);
 }
 
-void Player::drawDib(QRectF dest, QRectF source, const Params& dib, bool paletteIndices, uint32_t rop) {
+void Player::drawDib(QRectF dest, QRectF source, const Params& dib, bool paletteIndices,
+                     uint32_t rop) {
     if (NeedsNoSource(rop)) {
         patternBlt(dest, rop);
         return;

@@ -19,7 +19,9 @@ struct Channel {
         const int bits = qMin(std::popcount(m >> shift), 31);
         max = (1u << bits) - 1;
     }
-    int operator()(uint32_t px) const { return mask ? int(((px & mask) >> shift) * 255u / max) : 0; }
+    int operator()(uint32_t px) const {
+        return mask ? int(((px & mask) >> shift) * 255u / max) : 0;
+    }
 };
 
 uint32_t LittleEndian(const uchar* p, int bytes) {
@@ -29,7 +31,8 @@ uint32_t LittleEndian(const uchar* p, int bytes) {
 }
 
 // Run-length bits expand into an index per pixel; 0xFFFF marks pixels the stream never wrote.
-void ExpandRle(const uchar* src, qsizetype size, bool four, int width, int height, std::vector<uint16_t>& out) {
+void ExpandRle(const uchar* src, qsizetype size, bool four, int width, int height,
+               std::vector<uint16_t>& out) {
     out.assign(size_t(width) * size_t(height), 0xFFFF);
     int x = 0, y = 0;
     auto put = [&](int index) {
@@ -40,7 +43,8 @@ void ExpandRle(const uchar* src, qsizetype size, bool four, int width, int heigh
         const int count = src[i], value = src[i + 1];
         i += 2;
         if (count > 0) {
-            for (int k = 0; k < count; ++k) put(four ? ((k & 1) ? value & 0x0F : value >> 4) : value);
+            for (int k = 0; k < count; ++k)
+                put(four ? ((k & 1) ? value & 0x0F : value >> 4) : value);
         } else if (value == 0) {
             x = 0, ++y;
         } else if (value == 1) {
@@ -52,7 +56,8 @@ void ExpandRle(const uchar* src, qsizetype size, bool four, int width, int heigh
         } else {  // literal run, padded to a word
             const qsizetype bytes = four ? (value + 1) / 2 : value;
             if (i + bytes > size) break;
-            for (int k = 0; k < value; ++k) put(four ? ((k & 1) ? src[i + k / 2] & 0x0F : src[i + k / 2] >> 4) : src[i + k]);
+            for (int k = 0; k < value; ++k)
+                put(four ? ((k & 1) ? src[i + k / 2] & 0x0F : src[i + k / 2] >> 4) : src[i + k]);
             i += (bytes + 1) & ~qsizetype(1);
         }
     }
@@ -114,7 +119,9 @@ QImage DecodeDib(const Params& dib, bool paletteIndices, const QList<QRgb>& pale
     QImage img(width, height, QImage::Format_ARGB32);
     if (img.isNull()) return {};
     img.fill(Qt::transparent);
-    auto rowOf = [&](int y) { return reinterpret_cast<QRgb*>(img.scanLine(bottomUp ? height - 1 - y : y)); };
+    auto rowOf = [&](int y) {
+        return reinterpret_cast<QRgb*>(img.scanLine(bottomUp ? height - 1 - y : y));
+    };
     auto lookup = [&](int index) { return index < table.size() ? table[index] : qRgb(0, 0, 0); };
 
     if (rle) {

@@ -13,12 +13,14 @@ constexpr qsizetype kEndRecordWords = 3;
 
 Params View(const QByteArray& bytes, qsizetype offset) {
     if (offset > bytes.size()) return {};
-    return Params(reinterpret_cast<const uchar*>(bytes.constData()) + offset, bytes.size() - offset);
+    return Params(reinterpret_cast<const uchar*>(bytes.constData()) + offset,
+                  bytes.size() - offset);
 }
 
 bool PlainHeaderFields(const Params& p) {
     const uint16_t type = p.u16(0), words = p.u16(1), version = p.u16(2);
-    return (type == 1 || type == 2) && words == kHeaderWords && (version == 0x0100 || version == 0x0300);
+    return (type == 1 || type == 2) && words == kHeaderWords &&
+           (version == 0x0100 || version == 0x0300);
 }
 
 }  // namespace
@@ -45,13 +47,15 @@ std::optional<Header> ParseHeader(const QByteArray& bytes, QString* error) {
         h.firstRecord = kPlaceableBytes;
         p = View(bytes, kPlaceableBytes);
     }
-    if (!p.has(kHeaderWords)) return fail(h.placeable ? "metafile: header is cut short" : "not a metafile");
+    if (!p.has(kHeaderWords))
+        return fail(h.placeable ? "metafile: header is cut short" : "not a metafile");
     if (!PlainHeaderFields(p)) return fail("metafile: unknown header type, size or version");
-    // The file size (in words) may overstate the data, but one below header plus end record is corrupt;
-    // exactly the header size is what some writers put for an empty picture.
+    // The file size (in words) may overstate the data, but one below header plus end record is
+    // corrupt; exactly the header size is what some writers put for an empty picture.
     const uint32_t sizeWords = p.u32(3);
     if (sizeWords < uint32_t(kHeaderWords) ||
-        (sizeWords > uint32_t(kHeaderWords) && sizeWords < uint32_t(kHeaderWords + kEndRecordWords)))
+        (sizeWords > uint32_t(kHeaderWords) &&
+         sizeWords < uint32_t(kHeaderWords + kEndRecordWords)))
         return fail("metafile: file size field is too small");
     if (sizeWords > uint32_t(kHeaderWords) && !p.has(kHeaderWords + kEndRecordWords))
         return fail("metafile: no records after the header");

@@ -10,10 +10,10 @@ namespace imaging::wmf {
 
 struct Header {
     bool placeable = false;
-    QPoint frameOrigin;       // placeable only: the picture's frame in logical units;
-    QPoint frameExtent;       // the extent may be negative when the writer swapped the edges
-    int unitsPerInch = 0;     // placeable only
-    uint16_t objectCount = 0; // size of the object table
+    QPoint frameOrigin;        // placeable only: the picture's frame in logical units;
+    QPoint frameExtent;        // the extent may be negative when the writer swapped the edges
+    int unitsPerInch = 0;      // placeable only
+    uint16_t objectCount = 0;  // size of the object table
     qsizetype firstRecord = 0;
 };
 

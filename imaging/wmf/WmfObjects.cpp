@@ -21,7 +21,9 @@ void ObjectTable::remove(int index) {
     if (index >= 0 && size_t(index) < slots_.size()) slots_[size_t(index)].reset();
 }
 
-QColor ColorRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor ColorRef(uint32_t c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 Pen ParsePen(const Params& p) {
     Pen pen;
@@ -85,7 +87,8 @@ Region ParseRegion(const Params& p) {
         w += 3;
         for (int i = 0; i + 1 < xCount && p.has(w + 2); i += 2, w += 2) {
             const int left = p.i16(w), right = p.i16(w + 1);
-            if (right > left && bottom > top) r.rects.append(QRect(left, top, right - left, bottom - top));
+            if (right > left && bottom > top)
+                r.rects.append(QRect(left, top, right - left, bottom - top));
         }
         w += 1;  // trailing copy of the count
     }

@@ -14,7 +14,14 @@
 namespace imaging::wmf {
 
 enum PenKind { kPsSolid = 0, kPsDash, kPsDot, kPsDashDot, kPsDashDotDot, kPsNull, kPsInsideFrame };
-enum BrushKind { kBsSolid = 0, kBsNull = 1, kBsHatched = 2, kBsPattern = 3, kBsDibPattern = 5, kBsDibPatternPt = 6 };
+enum BrushKind {
+    kBsSolid = 0,
+    kBsNull = 1,
+    kBsHatched = 2,
+    kBsPattern = 3,
+    kBsDibPattern = 5,
+    kBsDibPatternPt = 6
+};
 
 struct Pen {
     uint16_t style = kPsSolid;  // kind in the low nibble, end cap and join above
@@ -26,13 +33,13 @@ struct Brush {
     uint16_t style = kBsSolid;
     QColor color = Qt::white;
     uint16_t hatch = 0;
-    QImage pattern;             // pattern brushes only
+    QImage pattern;  // pattern brushes only
 };
 
 struct Font {
-    int height = 0;             // negative: character height; positive: cell height
+    int height = 0;  // negative: character height; positive: cell height
     int width = 0;
-    int escapement = 0;         // tenths of a degree, counter-clockwise
+    int escapement = 0;  // tenths of a degree, counter-clockwise
     int weight = 400;
     bool italic = false, underline = false, strikeOut = false;
     uint8_t charset = 0, pitchAndFamily = 0;
@@ -44,7 +51,7 @@ struct Palette {
 };
 
 struct Region {
-    QList<QRect> rects;         // logical units, right/bottom exclusive
+    QList<QRect> rects;  // logical units, right/bottom exclusive
 };
 
 using Object = std::variant<Pen, Brush, Font, Palette, Region>;

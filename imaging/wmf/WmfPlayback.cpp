@@ -19,7 +19,11 @@ QPointF YX(const Params& p) { return QPointF(p.i16(1), p.i16(0)); }  // points a
 
 Player::Player(const QByteArray& bytes, const Header& header, const Frame& frame, QPainter* painter,
                QDeadlineTimer deadline)
-    : bytes_(bytes), header_(header), frame_(frame), painter_(painter), deadline_(deadline),
+    : bytes_(bytes),
+      header_(header),
+      frame_(frame),
+      painter_(painter),
+      deadline_(deadline),
       objects_(qMin<int>(header.objectCount, kMaxObjects)) {}
 
 void Player::run() {
@@ -39,7 +43,8 @@ void Player::run() {
 void Player::dispatch(const Record& r) {
     const uint16_t fn = r.function;
     const Params& p = r.params;
-    if (stateRecord(fn, p) || objectRecord(fn, p) || shapeRecord(fn, p) || textRecord(fn, p)) return;
+    if (stateRecord(fn, p) || objectRecord(fn, p) || shapeRecord(fn, p) || textRecord(fn, p))
+        return;
     bitmapRecord(fn, p);  // anything else is skipped
 }
 
@@ -65,14 +70,18 @@ QTransform Player::xf() const {
         const double m = qMin(std::abs(sx), std::abs(sy));
         sx = std::copysign(m, sx), sy = std::copysign(m, sy);
     }
-    const QTransform t(sx, 0, 0, sy, viewportOrg.x() - s.windowOrg.x() * sx, viewportOrg.y() - s.windowOrg.y() * sy);
+    const QTransform t(sx, 0, 0, sy, viewportOrg.x() - s.windowOrg.x() * sx,
+                       viewportOrg.y() - s.windowOrg.y() * sy);
     return frame_.fitWindow ? t : t * frame_.reference;
 }
 
 QRect Player::deviceRect(const QRectF& logical) const {
     const QRectF r = xf().mapRect(logical.normalized());
-    auto clamp = [](double v) { return int(qBound<double>(-kCoordLimit, std::round(v), kCoordLimit)); };
-    return QRect(QPoint(clamp(r.left()), clamp(r.top())), QPoint(clamp(r.right()) - 1, clamp(r.bottom()) - 1));
+    auto clamp = [](double v) {
+        return int(qBound<double>(-kCoordLimit, std::round(v), kCoordLimit));
+    };
+    return QRect(QPoint(clamp(r.left()), clamp(r.top())),
+                 QPoint(clamp(r.right()) - 1, clamp(r.bottom()) - 1));
 }
 
 QRegion Player::deviceRegion(const Region& region) const {
@@ -132,7 +141,8 @@ bool Player::stateRecord(uint16_t fn, const Params& p) {
         case kRestoreDc: {
             const int n = p.i16(0);
             const size_t depth = saved_.size();
-            const size_t keep = n < 0 ? (size_t(-n) <= depth ? depth - size_t(-n) : depth) : size_t(n) - 1;
+            const size_t keep =
+                n < 0 ? (size_t(-n) <= depth ? depth - size_t(-n) : depth) : size_t(n) - 1;
             if (n != 0 && keep < depth) {
                 st_ = saved_[keep];
                 saved_.resize(keep);
@@ -141,7 +151,8 @@ bool Player::stateRecord(uint16_t fn, const Params& p) {
         }
         case kIntersectClipRect:
         case kExcludeClipRect: {
-            const QRect r = deviceRect(QRectF(QPointF(p.i16(3), p.i16(2)), QPointF(p.i16(1), p.i16(0))));
+            const QRect r =
+                deviceRect(QRectF(QPointF(p.i16(3), p.i16(2)), QPointF(p.i16(1), p.i16(0))));
             if (fn == kIntersectClipRect) {
                 s.clip = s.clip ? s.clip->intersected(r) : QRegion(r);
             } else {
@@ -185,7 +196,8 @@ bool Player::objectRecord(uint16_t fn, const Params& p) {
             QImage pattern;
             if (fn == kDibCreatePatternBrush) {
                 pattern = DecodeDib(p.from(2), p.u16(1) == 1, st_.palette);
-            } else if (p.u16(4) == 0x0101 && p.i16(1) > 0 && p.i16(2) > 0) {  // one plane, one bit per pixel
+            } else if (p.u16(4) == 0x0101 && p.i16(1) > 0 &&
+                       p.i16(2) > 0) {  // one plane, one bit per pixel
                 const int w = p.i16(1), h = p.i16(2), rowBytes = p.i16(3);
                 const uchar* bits = rowBytes > 0 ? p.raw(16, qint64(rowBytes) * h) : nullptr;
                 if (bits && qint64(w) * h <= kMaxPatternPixels && rowBytes * 8 >= w) {
@@ -193,7 +205,8 @@ bool Player::objectRecord(uint16_t fn, const Params& p) {
                     pattern.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
                 }
             }
-            if (!pattern.isNull() && qint64(pattern.width()) * pattern.height() <= kMaxPatternPixels) {
+            if (!pattern.isNull() &&
+                qint64(pattern.width()) * pattern.height() <= kMaxPatternPixels) {
                 b.style = kBsDibPatternPt;
                 b.pattern = pattern.convertToFormat(QImage::Format_ARGB32_Premultiplied);
             }
@@ -203,10 +216,14 @@ bool Player::objectRecord(uint16_t fn, const Params& p) {
         case kSelectObject: {
             const Object* o = objects_.get(p.u16(0));
             if (!o) return true;
-            if (auto* pen = std::get_if<Pen>(o)) st_.pen = *pen;
-            else if (auto* brush = std::get_if<Brush>(o)) st_.brush = *brush;
-            else if (auto* font = std::get_if<Font>(o)) st_.font = *font;
-            else if (std::holds_alternative<Region>(*o)) stateRecord(kSelectClipRegion, p);
+            if (auto* pen = std::get_if<Pen>(o))
+                st_.pen = *pen;
+            else if (auto* brush = std::get_if<Brush>(o))
+                st_.brush = *brush;
+            else if (auto* font = std::get_if<Font>(o))
+                st_.font = *font;
+            else if (std::holds_alternative<Region>(*o))
+                stateRecord(kSelectClipRegion, p);
             return true;
         }
         case kSelectPalette:
@@ -223,14 +240,17 @@ QPen Player::devicePen() const {
     const int kind = pen.style & 0x0F;
     if (kind == kPsNull || st_.rop2 == 11) return Qt::NoPen;
     const double longest = std::max(frame_.image.width(), frame_.image.height());
-    const double width = qBound(std::max(1.0, frame_.pixelScale), pen.width * std::abs(xf().m11()), 4 * longest + 1);
+    const double width =
+        qBound(std::max(1.0, frame_.pixelScale), pen.width * std::abs(xf().m11()), 4 * longest + 1);
     QColor color = pen.color;
     if (st_.rop2 == 1) color = Qt::black;
     if (st_.rop2 == 16) color = Qt::white;
     QPen out(color, width);
     const int cap = pen.style & 0x0F00, join = pen.style & 0xF000;
     out.setCapStyle(cap == 0x0100 ? Qt::SquareCap : cap == 0x0200 ? Qt::FlatCap : Qt::RoundCap);
-    out.setJoinStyle(join == 0x1000 ? Qt::BevelJoin : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin);
+    out.setJoinStyle(join == 0x1000   ? Qt::BevelJoin
+                     : join == 0x2000 ? Qt::MiterJoin
+                                      : Qt::RoundJoin);
     // GDI's dash lengths in pixels; Qt multiplies them by the width
     switch (kind) {
         case kPsDash: out.setDashPattern({6, 2}); break;
@@ -248,8 +268,9 @@ QBrush Player::deviceBrush() const {
     if (b.style == kBsNull || st_.rop2 == 11) return Qt::NoBrush;
     QColor color = st_.rop2 == 1 ? QColor(Qt::black) : st_.rop2 == 16 ? QColor(Qt::white) : b.color;
     if (b.style == kBsHatched && b.hatch <= 5) {
-        static constexpr Qt::BrushStyle kHatch[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
-                                                    Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        static constexpr Qt::BrushStyle kHatch[] = {Qt::HorPattern,   Qt::VerPattern,
+                                                    Qt::FDiagPattern, Qt::BDiagPattern,
+                                                    Qt::CrossPattern, Qt::DiagCrossPattern};
         QBrush out(color, kHatch[b.hatch]);
         out.setTransform(QTransform::fromScale(frame_.pixelScale, frame_.pixelScale));
         return out;
@@ -274,8 +295,10 @@ bool Player::beginDraw(const QRectF& imageBounds) {
     if (st_.clip) r = r.intersected(QRectF(st_.clip->boundingRect()));
     if (r.isValid()) bounds_ = bounds_.isNull() ? r : bounds_.united(r);
     if (!painter_ || st_.rop2 == 11) return false;
-    if (st_.clip) painter_->setClipRegion(*st_.clip);
-    else painter_->setClipping(false);
+    if (st_.clip)
+        painter_->setClipRegion(*st_.clip);
+    else
+        painter_->setClipping(false);
     painter_->setTransform(QTransform());
     painter_->setRenderHint(QPainter::Antialiasing);
     return true;
@@ -284,13 +307,16 @@ bool Player::beginDraw(const QRectF& imageBounds) {
 void Player::setComposition(bool forBitmap, uint32_t) {
     using M = QPainter::CompositionMode;
     static constexpr M kRop2[] = {
-        M::CompositionMode_SourceOver, M::RasterOp_NotSourceAndNotDestination, M::RasterOp_NotSourceAndDestination,
-        M::RasterOp_NotSource, M::RasterOp_SourceAndNotDestination, M::RasterOp_NotDestination,
-        M::RasterOp_SourceXorDestination, M::RasterOp_NotSourceOrNotDestination, M::RasterOp_SourceAndDestination,
-        M::RasterOp_NotSourceXorDestination, M::CompositionMode_SourceOver, M::RasterOp_NotSourceOrDestination,
-        M::CompositionMode_SourceOver, M::RasterOp_SourceOrNotDestination, M::RasterOp_SourceOrDestination,
-        M::CompositionMode_SourceOver};
-    painter_->setCompositionMode(forBitmap ? M::CompositionMode_SourceOver : kRop2[qBound(1, st_.rop2, 16) - 1]);
+        M::CompositionMode_SourceOver,       M::RasterOp_NotSourceAndNotDestination,
+        M::RasterOp_NotSourceAndDestination, M::RasterOp_NotSource,
+        M::RasterOp_SourceAndNotDestination, M::RasterOp_NotDestination,
+        M::RasterOp_SourceXorDestination,    M::RasterOp_NotSourceOrNotDestination,
+        M::RasterOp_SourceAndDestination,    M::RasterOp_NotSourceXorDestination,
+        M::CompositionMode_SourceOver,       M::RasterOp_NotSourceOrDestination,
+        M::CompositionMode_SourceOver,       M::RasterOp_SourceOrNotDestination,
+        M::RasterOp_SourceOrDestination,     M::CompositionMode_SourceOver};
+    painter_->setCompositionMode(forBitmap ? M::CompositionMode_SourceOver
+                                           : kRop2[qBound(1, st_.rop2, 16) - 1]);
 }
 
 // Qt's antialiasing rasterizer slows down with the square of the edges crossing each scanline, so
@@ -304,10 +330,12 @@ bool Player::prepareRaster(const QPainterPath& path, double penWidth) {
         if (i > 0 && !e.isMoveTo()) crossings += std::abs(e.y - path.elementAt(i - 1).y) + penWidth;
         top = std::min(top, e.y), bottom = std::max(bottom, e.y);
     }
-    const double lines = std::max(1.0, std::min(bottom + penWidth, frame_.image.height()) - std::max(top - penWidth, 0.0));
+    const double lines = std::max(
+        1.0, std::min(bottom + penWidth, frame_.image.height()) - std::max(top - penWidth, 0.0));
     const double perLine = crossings / lines;
     if (crossings > kMaxCrossings) return false;
-    painter_->setRenderHint(QPainter::Antialiasing, perLine <= kSmoothPerLine && lines * perLine * perLine <= kSmoothWork);
+    painter_->setRenderHint(QPainter::Antialiasing,
+                            perLine <= kSmoothPerLine && lines * perLine * perLine <= kSmoothWork);
     return true;
 }
 
@@ -327,12 +355,16 @@ void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokeP
         QPainterPath fill = fillPath;
         fill.setFillRule(st_.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
         if (prepareRaster(fill, 0)) {
-            if (st_.brush.style == kBsHatched && st_.bkOpaque) painter_->fillPath(fill, st_.bkColor);
+            if (st_.brush.style == kBsHatched && st_.bkOpaque)
+                painter_->fillPath(fill, st_.bkColor);
             painter_->fillPath(fill, brush);
         }
     }
-    if (pen.style() == Qt::NoPen || strokePath.isEmpty() || !prepareRaster(strokePath, 2 * pen.widthF())) return;
-    if (pen.style() == Qt::CustomDashLine) {  // millions of dashes take the dasher minutes: draw those solid
+    if (pen.style() == Qt::NoPen || strokePath.isEmpty() ||
+        !prepareRaster(strokePath, 2 * pen.widthF()))
+        return;
+    if (pen.style() ==
+        Qt::CustomDashLine) {  // millions of dashes take the dasher minutes: draw those solid
         double length = 0, period = 0;
         for (int i = 1; i < strokePath.elementCount(); ++i)
             if (!strokePath.elementAt(i).isMoveTo())
@@ -344,7 +376,9 @@ void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokeP
 }
 
 void Player::fillRegion(const QRegion& region, const QBrush& brush) {
-    if (region.isEmpty() || brush.style() == Qt::NoBrush || !beginDraw(QRectF(region.boundingRect()))) return;
+    if (region.isEmpty() || brush.style() == Qt::NoBrush ||
+        !beginDraw(QRectF(region.boundingRect())))
+        return;
     setComposition(false);
     QPainterPath path;
     path.addRegion(region);

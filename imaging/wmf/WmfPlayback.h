@@ -47,7 +47,9 @@ public:
     Player(const QByteArray& bytes, const Header& header, const Frame& frame, QPainter* painter,
            QDeadlineTimer deadline);
 
-    void setWindow(QPointF origin, QPointF extent) { st_.windowOrg = origin, st_.windowExt = extent; }
+    void setWindow(QPointF origin, QPointF extent) {
+        st_.windowOrg = origin, st_.windowExt = extent;
+    }
     void run();
 
     RecordStream::Stop stop() const { return stop_; }
@@ -79,7 +81,8 @@ private:
     QBrush deviceBrush() const;
     double strokeInset() const;
 
-    // Every drawing goes through here: counts it, measures it, clips and paints it unless measuring.
+    // Every drawing goes through here: counts it, measures it, clips and paints it unless
+    // measuring.
     bool beginDraw(const QRectF& imageBounds);
     void paintPath(const QPainterPath& fillPath, const QPainterPath& strokePath);
     bool prepareRaster(const QPainterPath& imagePath, double penWidth);

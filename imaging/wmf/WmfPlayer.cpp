@@ -26,7 +26,8 @@ constexpr int kMaxSide = 16384;
 constexpr double kMaxPixels = 40.0 * 1024 * 1024;
 
 int32_t ToHimetric(double units, double unitsPerInch) {
-    return int32_t(qBound(0.0, std::round(std::abs(units) * 2540.0 / unitsPerInch), double(INT32_MAX)));
+    return int32_t(
+        qBound(0.0, std::round(std::abs(units) * 2540.0 / unitsPerInch), double(INT32_MAX)));
 }
 
 std::optional<Rendered> Fail(QString* error, const QString& why) {
@@ -36,8 +37,8 @@ std::optional<Rendered> Fail(QString* error, const QString& why) {
 
 }  // namespace
 
-std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels, double devicePixelRatio,
-                                  QString* error) {
+std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels,
+                                  double devicePixelRatio, QString* error) {
     const QDeadlineTimer deadline(kBudgetMs);
     const std::optional<Header> header = ParseHeader(bytes, error);
     if (!header) return std::nullopt;
@@ -48,7 +49,8 @@ std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels
     QPointF windowOrg, windowExt;
     QRectF drawn;  // 96-dpi pixels, for pictures sized by what they draw
     if (header->placeable && header->frameExtent.x() != 0 && header->frameExtent.y() != 0) {
-        const double inch = header->unitsPerInch ? header->unitsPerInch : 1440;  // zero: assume twips
+        const double inch =
+            header->unitsPerInch ? header->unitsPerInch : 1440;  // zero: assume twips
         out.widthHimetric = ToHimetric(header->frameExtent.x(), inch);
         out.heightHimetric = ToHimetric(header->frameExtent.y(), inch);
         frame.fitWindow = true;
@@ -79,19 +81,23 @@ std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels
         return Fail(error, QStringLiteral("metafile: no picture size"));
 
     // Device pixels at 96 dpi times the ratio, shrunk to the caller's box and our own cap.
-    const double w = out.widthHimetric * 96.0 * dpr / 2540, h = out.heightHimetric * 96.0 * dpr / 2540;
+    const double w = out.widthHimetric * 96.0 * dpr / 2540,
+                 h = out.heightHimetric * 96.0 * dpr / 2540;
     double shrink = std::min({1.0, kMaxSide / w, kMaxSide / h, std::sqrt(kMaxPixels / (w * h))});
     if (maxDevicePixels.width() > 0 && maxDevicePixels.height() > 0)
         shrink = std::min({shrink, maxDevicePixels.width() / w, maxDevicePixels.height() / h});
-    const QSize pixels(qMax(1, int(std::lround(w * shrink))), qMax(1, int(std::lround(h * shrink))));
+    const QSize pixels(qMax(1, int(std::lround(w * shrink))),
+                       qMax(1, int(std::lround(h * shrink))));
     frame.image = QSizeF(pixels);
     frame.pixelScale = dpr * shrink;
     if (!frame.fitWindow)
-        frame.reference = QTransform::fromTranslate(-drawn.left(), -drawn.top()) *
-                          QTransform::fromScale(pixels.width() / drawn.width(), pixels.height() / drawn.height());
+        frame.reference =
+            QTransform::fromTranslate(-drawn.left(), -drawn.top()) *
+            QTransform::fromScale(pixels.width() / drawn.width(), pixels.height() / drawn.height());
 
     out.image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    if (out.image.isNull()) return Fail(error, QStringLiteral("metafile: not enough memory for the picture"));
+    if (out.image.isNull())
+        return Fail(error, QStringLiteral("metafile: not enough memory for the picture"));
     out.image.fill(Qt::transparent);
     QPainter painter(&out.image);
     Player player(bytes, *header, frame, &painter, deadline);

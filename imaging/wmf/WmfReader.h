@@ -52,14 +52,16 @@ public:
 
     bool next(Record& out) {
         if (stop_ != Stop::None) return false;
-        const Params head(reinterpret_cast<const uchar*>(bytes_.constData()) + pos_, bytes_.size() - pos_);
+        const Params head(reinterpret_cast<const uchar*>(bytes_.constData()) + pos_,
+                          bytes_.size() - pos_);
         if (!head.has(3)) {
             stop_ = head.bytes() == 0 ? Stop::EndOfData : Stop::Corrupt;
             return false;
         }
         const uint32_t sizeWords = head.u32(0);
         out.function = head.u16(2);
-        if (out.function == kEndFunction) {  // its size field is often wrong; nothing follows anyway
+        if (out.function ==
+            kEndFunction) {  // its size field is often wrong; nothing follows anyway
             stop_ = Stop::EndRecord;
             return false;
         }

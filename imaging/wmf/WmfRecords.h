@@ -64,7 +64,16 @@ enum Fn : uint16_t {
     kStretchDib = 0x0F43,
 };
 
-enum MapMode : int { kMmText = 1, kMmLoMetric, kMmHiMetric, kMmLoEnglish, kMmHiEnglish, kMmTwips, kMmIsotropic, kMmAnisotropic };
+enum MapMode : int {
+    kMmText = 1,
+    kMmLoMetric,
+    kMmHiMetric,
+    kMmLoEnglish,
+    kMmHiEnglish,
+    kMmTwips,
+    kMmIsotropic,
+    kMmAnisotropic
+};
 
 // Ternary raster operations that have a sensible meaning on a transparent canvas.
 enum Rop3 : uint32_t {

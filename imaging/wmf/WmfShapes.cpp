@@ -12,19 +12,22 @@ QPolygonF Points(const Params& p, qsizetype firstWord, qsizetype count) {
     count = qBound<qsizetype>(0, count, (p.words() - firstWord) / 2);
     QPolygonF poly;
     poly.reserve(count);
-    for (qsizetype i = 0; i < count; ++i) poly.append(QPointF(p.i16(firstWord + 2 * i), p.i16(firstWord + 2 * i + 1)));
+    for (qsizetype i = 0; i < count; ++i)
+        poly.append(QPointF(p.i16(firstWord + 2 * i), p.i16(firstWord + 2 * i + 1)));
     return poly;
 }
 
 // Rectangle parameters come last-first: bottom, right, top, left.
 QRectF Box(const Params& p, qsizetype firstWord) {
-    return QRectF(QPointF(p.i16(firstWord + 3), p.i16(firstWord + 2)), QPointF(p.i16(firstWord + 1), p.i16(firstWord)));
+    return QRectF(QPointF(p.i16(firstWord + 3), p.i16(firstWord + 2)),
+                  QPointF(p.i16(firstWord + 1), p.i16(firstWord)));
 }
 
 // The parametric angle (degrees) Qt's arcTo uses for the ray from the centre through `at`.
 double ArcAngle(const QRectF& r, QPointF at) {
     const QPointF c = r.center();
-    return std::atan2(-(at.y() - c.y()) / (r.height() / 2), (at.x() - c.x()) / (r.width() / 2)) * 180 / std::numbers::pi;
+    return std::atan2(-(at.y() - c.y()) / (r.height() / 2), (at.x() - c.x()) / (r.width() / 2)) *
+           180 / std::numbers::pi;
 }
 
 }  // namespace
@@ -88,7 +91,8 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
             } else if (fn == kEllipse) {
                 fill.addEllipse(r), stroke.addEllipse(inner);
             } else {
-                const double rx = std::abs(p.i16(1) * t.m11()) / 2, ry = std::abs(p.i16(0) * t.m22()) / 2;
+                const double rx = std::abs(p.i16(1) * t.m11()) / 2,
+                             ry = std::abs(p.i16(0) * t.m22()) / 2;
                 fill.addRoundedRect(r, rx, ry), stroke.addRoundedRect(inner, rx, ry);
             }
             paintPath(fill, stroke);
@@ -104,8 +108,10 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
             double sweep = ArcAngle(r, t.map(QPointF(p.i16(1), p.i16(0)))) - from;
             while (sweep <= 0) sweep += 360;  // counter-clockwise; equal ends make a full turn
             QPainterPath path;
-            if (fn == kPie) path.moveTo(r.center());
-            else path.arcMoveTo(r, from);
+            if (fn == kPie)
+                path.moveTo(r.center());
+            else
+                path.arcMoveTo(r, from);
             path.arcTo(r, from, sweep);
             if (fn == kArc) {
                 paintPath({}, path);
@@ -137,9 +143,10 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
                 st_.brush = std::get<Brush>(*b);
             }
             if (fn == kFrameRegion) {
-                const int w = qMax(1, int(std::abs(p.i16(3) * t.m11()))), h = qMax(1, int(std::abs(p.i16(2) * t.m22())));
-                const QRegion core = area.translated(w, 0) & area.translated(-w, 0) & area.translated(0, h) &
-                                     area.translated(0, -h);
+                const int w = qMax(1, int(std::abs(p.i16(3) * t.m11()))),
+                          h = qMax(1, int(std::abs(p.i16(2) * t.m22())));
+                const QRegion core = area.translated(w, 0) & area.translated(-w, 0) &
+                                     area.translated(0, h) & area.translated(0, -h);
                 area -= core;
             }
             if (fn == kInvertRegion) st_.rop2 = 6;  // R2_NOT

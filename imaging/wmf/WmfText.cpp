@@ -17,7 +17,8 @@ const char* CodePage(uint8_t charset) {
     switch (charset) {
         case 77: return "macintosh";
         case 128: return "Shift_JIS";
-        case 129: case 130: return "windows-949";
+        case 129:
+        case 130: return "windows-949";
         case 134: return "GBK";
         case 136: return "Big5";
         case 161: return "windows-1253";
@@ -36,7 +37,8 @@ const char* CodePage(uint8_t charset) {
 
 bool DoubleByte(uint8_t charset, uchar lead) {
     if (charset == 128) return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-    return (charset == 129 || charset == 130 || charset == 134 || charset == 136) && lead >= 0x81 && lead <= 0xFE;
+    return (charset == 129 || charset == 130 || charset == 134 || charset == 136) && lead >= 0x81 &&
+           lead <= 0xFE;
 }
 
 // The Symbol font's code page: Greek letters, operators and bracket pieces.
@@ -51,15 +53,22 @@ char16_t SymbolChar(uchar c) {
     if (c >= 'a' && c <= 'z') return kLower[c - 'a'];
     if (c >= 0xA0) return kHigh[c - 0xA0];
     switch (c) {
-        case 0x22: return u'∀'; case 0x24: return u'∃'; case 0x27: return u'∋'; case 0x2A: return u'∗';
-        case 0x2D: return u'−'; case 0x40: return u'≅'; case 0x5C: return u'∴'; case 0x5E: return u'⊥';
+        case 0x22: return u'∀';
+        case 0x24: return u'∃';
+        case 0x27: return u'∋';
+        case 0x2A: return u'∗';
+        case 0x2D: return u'−';
+        case 0x40: return u'≅';
+        case 0x5C: return u'∴';
+        case 0x5E: return u'⊥';
         case 0x7E: return u'∼';
         default: return char16_t(c);
     }
 }
 
 bool GreekSymbols(const Font& f) {
-    return f.face.contains(QLatin1String("Symbol"), Qt::CaseInsensitive);  // also MathType's Euclid Symbol
+    return f.face.contains(QLatin1String("Symbol"),
+                           Qt::CaseInsensitive);  // also MathType's Euclid Symbol
 }
 
 // Metric-compatible stand-ins keep text on its advances where the Windows fonts are missing.
@@ -67,10 +76,12 @@ QStringList Families(const Font& f) {
     static const QStringList kSans{"Liberation Sans", "Arimo", "Nimbus Sans", "Helvetica"};
     static const QStringList kSerif{"Liberation Serif", "Tinos", "Nimbus Roman", "Times"};
     static const QStringList kMono{"Liberation Mono", "Cousine", "Nimbus Mono PS", "Courier"};
-    if (GreekSymbols(f)) return QStringList{"Times New Roman"} + kSerif;  // the letters become Unicode Greek
+    if (GreekSymbols(f))
+        return QStringList{"Times New Roman"} + kSerif;  // the letters become Unicode Greek
     const QString face = f.face.toLower();
     QStringList out{f.face};
-    if (face == "arial" || face == "helvetica" || face == "tahoma" || face.contains("sans serif") || face == "helv")
+    if (face == "arial" || face == "helvetica" || face == "tahoma" || face.contains("sans serif") ||
+        face == "helv")
         out += kSans;
     else if (face.startsWith("times") || face == "tms rmn")
         out += kSerif;
@@ -93,9 +104,12 @@ std::vector<Piece> Decode(const QByteArray& bytes, const Font& font) {
         const uchar c = uchar(bytes[i]);
         const int n = DoubleByte(charset, c) && i + 1 < bytes.size() ? 2 : 1;
         Piece piece{QString(), n};
-        if (GreekSymbols(font)) piece.text = QString(QChar(SymbolChar(c)));
-        else if (decoder.isValid()) piece.text = decoder.decode(QByteArrayView(bytes).sliced(i, n));
-        else piece.text = QString::fromLatin1(bytes.constData() + i, n);
+        if (GreekSymbols(font))
+            piece.text = QString(QChar(SymbolChar(c)));
+        else if (decoder.isValid())
+            piece.text = decoder.decode(QByteArrayView(bytes).sliced(i, n));
+        else
+            piece.text = QString::fromLatin1(bytes.constData() + i, n);
         out.push_back(std::move(piece));
         i += n;
     }
@@ -144,8 +158,8 @@ bool Player::textRecord(uint16_t fn, const Params& p) {
     return true;
 }
 
-void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int>& dx, uint16_t options,
-                      std::optional<QRectF> box) {
+void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int>& dx,
+                      uint16_t options, std::optional<QRectF> box) {
     const QTransform t = xf();
     const Font& lf = st_.font;
     const uint16_t align = st_.textAlign;
@@ -192,11 +206,17 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
             width += metrics.horizontalAdvance(piece.text) * xs + st_.charExtra * sx;
         }
     }
-    const double x0 = (align & kTaCenter) == kTaCenter ? -width / 2 : (align & kTaRight) ? -width : 0;
+    const double x0 = (align & kTaCenter) == kTaCenter ? -width / 2
+                      : (align & kTaRight)             ? -width
+                                                       : 0;
     const double ascent = metrics.ascent() * ys, descent = metrics.descent() * ys;
-    const double baseline = (align & kTaBaseline) == kTaBaseline ? 0 : (align & kTaBottom) ? -descent : ascent;
+    const double baseline = (align & kTaBaseline) == kTaBaseline ? 0
+                            : (align & kTaBottom)                ? -descent
+                                                                 : ascent;
     if (updateCp) {
-        const double advance = (align & kTaCenter) == kTaCenter ? 0 : (align & kTaRight) ? -width : width;
+        const double advance = (align & kTaCenter) == kTaCenter ? 0
+                               : (align & kTaRight)             ? -width
+                                                                : width;
         st_.position.rx() += advance / (t.m11() == 0 ? 1 : t.m11());
     }
 
@@ -204,7 +224,8 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     line.translate(ref.x(), ref.y());
     line.rotate(-lf.escapement / 10.0);
     const QRectF cell(x0, baseline - ascent, width, ascent + descent);
-    const std::optional<QRect> boxRect = box ? std::optional<QRect>(deviceRect(*box)) : std::nullopt;
+    const std::optional<QRect> boxRect =
+        box ? std::optional<QRect>(deviceRect(*box)) : std::nullopt;
     QRectF bounds = line.mapRect(cell);
     if (boxRect && (options & kEtoOpaque)) bounds = bounds.united(QRectF(*boxRect));
     if (pieces.empty() && !(boxRect && (options & kEtoOpaque))) return;
@@ -215,7 +236,8 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     painter_->setTransform(line);
     if (st_.bkOpaque && !(boxRect && (options & kEtoOpaque))) painter_->fillRect(cell, st_.bkColor);
     // Glyph outlines cost their area: one record gets at most sixteen pictures' worth.
-    const double budget = 16 * frame_.image.width() * frame_.image.height() / std::max(1.0, em * em * xs / ys);
+    const double budget =
+        16 * frame_.image.width() * frame_.image.height() / std::max(1.0, em * em * xs / ys);
     pieces.resize(size_t(std::min<double>(double(pieces.size()), budget + 1)));
     painter_->scale(xs, ys);
     painter_->setFont(font);

@@ -22,7 +22,7 @@ struct OpenFileNameRecord {
     QString lpstrCustomFilter;
     std::uint32_t nMaxCustFilter = 0;
     std::uint32_t nFilterIndex = 0;  // 1-based
-    QString lpstrFile;  // in: file name box text; out: the chosen path
+    QString lpstrFile;               // in: file name box text; out: the chosen path
     std::uint32_t nMaxFile = 0;
     QString lpstrFileTitle;  // out: the chosen name without its folder
     std::uint32_t nMaxFileTitle = 0;

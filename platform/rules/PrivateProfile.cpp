@@ -227,7 +227,8 @@ QString TrimBlanks(const QString& text) {
 }
 
 QString WithoutTrailingBlanks(QString text) {
-    while (!text.isEmpty() && (text.back() == QLatin1Char(' ') || text.back() == QLatin1Char('\t'))) {
+    while (!text.isEmpty() &&
+           (text.back() == QLatin1Char(' ') || text.back() == QLatin1Char('\t'))) {
         text.chop(1);
     }
     return text;
@@ -257,8 +258,8 @@ QString GetPrivateProfileText(const QString& section, const QString& key,
     const char* storedSection = FindSection(ini, TrimBlanks(section));
     const char* storedKey = nullptr;
     const char* value = nullptr;
-    if (storedSection == nullptr || !FindKey(ini, storedSection, TrimBlanks(key), storedKey, value) ||
-        value == nullptr) {
+    if (storedSection == nullptr ||
+        !FindKey(ini, storedSection, TrimBlanks(key), storedKey, value) || value == nullptr) {
         return fallback;
     }
     return Truncated(WithoutEnclosingQuotes(Decode(value)), capacity);
@@ -302,7 +303,8 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
             if (storedSection != nullptr) {
                 FindKey(ini, storedSection, keyName, storedKey, oldValue);
             }
-            const char* target = storedSection != nullptr ? storedSection : sectionBytes.constData();
+            const char* target =
+                storedSection != nullptr ? storedSection : sectionBytes.constData();
             if (ini.SetValue(target, storedKey, valueBytes.constData(), nullptr, true) < 0) {
                 return false;
             }
@@ -340,8 +342,9 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
         const char* storedSection = FindSection(ini, sectionName);
         const char* storedKey = nullptr;
         const char* stored = nullptr;
-        return storedSection != nullptr && FindKey(ini, storedSection, keyName, storedKey, stored) &&
-               stored != nullptr && Decode(stored) == TrimBlanks(value);
+        return storedSection != nullptr &&
+               FindKey(ini, storedSection, keyName, storedKey, stored) && stored != nullptr &&
+               Decode(stored) == TrimBlanks(value);
     };
     QByteArray body;
     if (!compose(true, body) || !readsBack(body)) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <limits>
+#include <map>
 
 namespace icongen {
 namespace {
@@ -77,7 +77,8 @@ std::vector<QRgb> MedianCut(std::vector<Entry> entries, size_t count) {
         std::array<qint64, 3> sum{};
         qint64 n = 0;
         for (size_t i = b.begin; i < b.end; ++i) {
-            for (int ch = 0; ch < 3; ++ch) sum[ch] += Channel(entries[i].rgb, ch) * entries[i].count;
+            for (int ch = 0; ch < 3; ++ch)
+                sum[ch] += Channel(entries[i].rgb, ch) * entries[i].count;
             n += entries[i].count;
         }
         palette.push_back(qRgb(static_cast<int>((sum[0] + n / 2) / n),
@@ -151,7 +152,8 @@ QByteArray EncodeDib(const IconImage& icon) {
     for (int y = s - 1; y >= 0; --y) {
         QByteArray row(andStride, '\0');
         for (int x = 0; x < s; ++x) {
-            if (Transparent(img.pixel(x, y))) row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+            if (Transparent(img.pixel(x, y)))
+                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
         }
         out.append(row);
     }

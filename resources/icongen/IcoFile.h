@@ -9,7 +9,7 @@
 namespace icongen {
 
 struct IconImage {
-    QImage image;  // ARGB32, square, at most 255 pixels
+    QImage image;   // ARGB32, square, at most 255 pixels
     int bits = 32;  // 8 (palette of 256 colours, transparency in the mask) or 32 (with alpha)
 };
 

@@ -32,36 +32,35 @@ bool InRect(const QRectF& r, double x, double y) {
 
 bool Shape::Contains(double x, double y) const {
     switch (kind) {
-    case Kind::Rect:
-        return InRect(rect, x, y);
-    case Kind::RoundRect: {
-        if (!InRect(rect, x, y)) return false;
-        const double cx = std::clamp(x, rect.left() + radius, rect.right() - radius);
-        const double cy = std::clamp(y, rect.top() + radius, rect.bottom() - radius);
-        const double dx = x - cx;
-        const double dy = y - cy;
-        return dx * dx + dy * dy <= radius * radius;
-    }
-    case Kind::Ellipse: {
-        const double rx = rect.width() / 2;
-        const double ry = rect.height() / 2;
-        const double dx = (x - rect.center().x()) / rx;
-        const double dy = (y - rect.center().y()) / ry;
-        return dx * dx + dy * dy <= 1.0;
-    }
-    case Kind::Polygon: {
-        bool inside = false;
-        const qsizetype n = polygon.size();
-        for (qsizetype i = 0, j = n - 1; i < n; j = i++) {
-            const QPointF& a = polygon[i];
-            const QPointF& b = polygon[j];
-            if ((a.y() > y) != (b.y() > y) &&
-                x < (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()) + a.x()) {
-                inside = !inside;
-            }
+        case Kind::Rect: return InRect(rect, x, y);
+        case Kind::RoundRect: {
+            if (!InRect(rect, x, y)) return false;
+            const double cx = std::clamp(x, rect.left() + radius, rect.right() - radius);
+            const double cy = std::clamp(y, rect.top() + radius, rect.bottom() - radius);
+            const double dx = x - cx;
+            const double dy = y - cy;
+            return dx * dx + dy * dy <= radius * radius;
         }
-        return inside;
-    }
+        case Kind::Ellipse: {
+            const double rx = rect.width() / 2;
+            const double ry = rect.height() / 2;
+            const double dx = (x - rect.center().x()) / rx;
+            const double dy = (y - rect.center().y()) / ry;
+            return dx * dx + dy * dy <= 1.0;
+        }
+        case Kind::Polygon: {
+            bool inside = false;
+            const qsizetype n = polygon.size();
+            for (qsizetype i = 0, j = n - 1; i < n; j = i++) {
+                const QPointF& a = polygon[i];
+                const QPointF& b = polygon[j];
+                if ((a.y() > y) != (b.y() > y) &&
+                    x < (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()) + a.x()) {
+                    inside = !inside;
+                }
+            }
+            return inside;
+        }
     }
     return false;
 }
@@ -101,7 +100,8 @@ void Add(Scene& scene, Shape shape, Paint paint, std::optional<QRectF> clip = st
 void AddDayLandscape(Scene& scene, const QRectF& p) {
     const double x = p.x(), y = p.y(), w = p.width(), h = p.height();
     const double sun = std::max(0.8, 0.13 * std::min(w, h));
-    Add(scene, RectShape(p), Paint::Vertical(QColor(0x4f9be0), QColor(0xd3ecfb), y, y + 0.7 * h), p);
+    Add(scene, RectShape(p), Paint::Vertical(QColor(0x4f9be0), QColor(0xd3ecfb), y, y + 0.7 * h),
+        p);
     Add(scene, Circle(x + 0.70 * w, y + 0.24 * h, sun, sun), Paint::Solid(QColor(0xffd23f)), p);
     Add(scene, Circle(x + 0.85 * w, y + 0.80 * h, 0.75 * w, 0.28 * h),
         Paint::Solid(QColor(0x7cc46a)), p);
@@ -113,15 +113,15 @@ void AddDayLandscape(Scene& scene, const QRectF& p) {
 void AddDuskLandscape(Scene& scene, const QRectF& p) {
     const double x = p.x(), y = p.y(), w = p.width(), h = p.height();
     const double sun = std::max(0.8, 0.16 * std::min(w, h));
-    Add(scene, RectShape(p), Paint::Vertical(QColor(0xf07a4a), QColor(0xffd59a), y, y + 0.65 * h), p);
+    Add(scene, RectShape(p), Paint::Vertical(QColor(0xf07a4a), QColor(0xffd59a), y, y + 0.65 * h),
+        p);
     Add(scene, Circle(x + 0.32 * w, y + 0.42 * h, sun, sun), Paint::Solid(QColor(0xfff1c1)), p);
     Shape mountains;
     mountains.kind = Shape::Kind::Polygon;
-    mountains.polygon = QPolygonF({QPointF(x, y + h), QPointF(x, y + 0.62 * h),
-                                   QPointF(x + 0.38 * w, y + 0.36 * h),
-                                   QPointF(x + 0.62 * w, y + 0.58 * h),
-                                   QPointF(x + 0.80 * w, y + 0.46 * h),
-                                   QPointF(x + w, y + 0.60 * h), QPointF(x + w, y + h)});
+    mountains.polygon =
+        QPolygonF({QPointF(x, y + h), QPointF(x, y + 0.62 * h), QPointF(x + 0.38 * w, y + 0.36 * h),
+                   QPointF(x + 0.62 * w, y + 0.58 * h), QPointF(x + 0.80 * w, y + 0.46 * h),
+                   QPointF(x + w, y + 0.60 * h), QPointF(x + w, y + h)});
     Add(scene, mountains, Paint::Solid(QColor(0x5b4b86)), p);
     const QRectF lake(x, y + 0.78 * h, w, 0.22 * h);
     Add(scene, RectShape(lake),
@@ -287,24 +287,25 @@ QString ToSvg(const Scene& scene) {
         }
         const Shape& sh = layer.shape;
         switch (sh.kind) {
-        case Shape::Kind::Rect:
-            body += QStringLiteral("  <rect %1 %2/>\n").arg(RectAttrs(sh.rect), fill);
-            break;
-        case Shape::Kind::RoundRect:
-            body += QStringLiteral("  <rect %1 rx=\"%2\" %3/>\n")
-                        .arg(RectAttrs(sh.rect), Num(sh.radius), fill);
-            break;
-        case Shape::Kind::Ellipse:
-            body += QStringLiteral("  <ellipse cx=\"%1\" cy=\"%2\" rx=\"%3\" ry=\"%4\" %5/>\n")
-                        .arg(Num(sh.rect.center().x()), Num(sh.rect.center().y()),
-                             Num(sh.rect.width() / 2), Num(sh.rect.height() / 2), fill);
-            break;
-        case Shape::Kind::Polygon: {
-            QStringList points;
-            for (const QPointF& pt : sh.polygon) points << Num(pt.x()) + ',' + Num(pt.y());
-            body += QStringLiteral("  <polygon points=\"%1\" %2/>\n").arg(points.join(' '), fill);
-            break;
-        }
+            case Shape::Kind::Rect:
+                body += QStringLiteral("  <rect %1 %2/>\n").arg(RectAttrs(sh.rect), fill);
+                break;
+            case Shape::Kind::RoundRect:
+                body += QStringLiteral("  <rect %1 rx=\"%2\" %3/>\n")
+                            .arg(RectAttrs(sh.rect), Num(sh.radius), fill);
+                break;
+            case Shape::Kind::Ellipse:
+                body += QStringLiteral("  <ellipse cx=\"%1\" cy=\"%2\" rx=\"%3\" ry=\"%4\" %5/>\n")
+                            .arg(Num(sh.rect.center().x()), Num(sh.rect.center().y()),
+                                 Num(sh.rect.width() / 2), Num(sh.rect.height() / 2), fill);
+                break;
+            case Shape::Kind::Polygon: {
+                QStringList points;
+                for (const QPointF& pt : sh.polygon) points << Num(pt.x()) + ',' + Num(pt.y());
+                body +=
+                    QStringLiteral("  <polygon points=\"%1\" %2/>\n").arg(points.join(' '), fill);
+                break;
+            }
         }
     }
     const QString size = QString::number(scene.size);

@@ -14,8 +14,8 @@ namespace icongen {
 
 struct Paint {
     QColor top;
-    QColor bottom;     // same as top for a solid fill
-    double y0 = 0.0;   // the vertical gradient runs from y0 (top colour) to y1 (bottom colour)
+    QColor bottom;    // same as top for a solid fill
+    double y0 = 0.0;  // the vertical gradient runs from y0 (top colour) to y1 (bottom colour)
     double y1 = 1.0;
     double opacity = 1.0;
 
@@ -26,9 +26,9 @@ struct Paint {
 struct Shape {
     enum class Kind { Rect, RoundRect, Ellipse, Polygon };
     Kind kind = Kind::Rect;
-    QRectF rect;         // Rect, RoundRect, Ellipse (bounding box)
-    double radius = 0;   // RoundRect
-    QPolygonF polygon;   // Polygon
+    QRectF rect;        // Rect, RoundRect, Ellipse (bounding box)
+    double radius = 0;  // RoundRect
+    QPolygonF polygon;  // Polygon
 
     bool Contains(double x, double y) const;
 };

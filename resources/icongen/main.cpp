@@ -50,9 +50,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    bool ok = WriteFile(out.filePath("duvix.ico"), Ico(icongen::ProgramScene)) &&
-              WriteFile(out.filePath("viewer.ico"), Ico(icongen::ViewerScene)) &&
-              WriteFile(out.filePath("duvix.svg"), icongen::ToSvg(icongen::ProgramScene(256)).toUtf8());
+    bool ok =
+        WriteFile(out.filePath("duvix.ico"), Ico(icongen::ProgramScene)) &&
+        WriteFile(out.filePath("viewer.ico"), Ico(icongen::ViewerScene)) &&
+        WriteFile(out.filePath("duvix.svg"), icongen::ToSvg(icongen::ProgramScene(256)).toUtf8());
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString n = QString::number(size);
         ok = ok &&

@@ -4,10 +4,10 @@
 #include "common/Units.h"
 #include "tests/support/TestFiles.h"
 
+#include <gtest/gtest.h>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <cmath>
 

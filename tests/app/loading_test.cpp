@@ -4,6 +4,7 @@
 #include "platform/MousePointer.h"
 #include "tests/support/TestFiles.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -162,7 +162,8 @@ TEST_F(MenuLoading, ChosenFileFillsThatPaneAndCancelDoesNothing) {
     EXPECT_EQ(shown.kind, platform::FileDialogKind::Open);
     EXPECT_EQ(shown.record.lpstrTitle, "Open");
     EXPECT_EQ(shown.record.lpstrDefExt, "jpg");
-    EXPECT_TRUE(shown.record.lpstrFilter.startsWith(QStringLiteral("JPEG (*.jpg)") + QChar(0) + "*.jpg" + QChar(0)));
+    EXPECT_TRUE(shown.record.lpstrFilter.startsWith(QStringLiteral("JPEG (*.jpg)") + QChar(0) +
+                                                    "*.jpg" + QChar(0)));
     EXPECT_TRUE(pointer.isEmpty()) << "the menu route shows no hourglass";
 
     dialogs.Cancel();

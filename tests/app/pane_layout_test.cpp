@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FitCase>& tp) { return std::string(tp.param.name); });
 
 TEST(PaneFit, RightPaneLeftIsHandedOverInSinglePrecision) {
-    const panes::Placement p = panes::PlacePane(2, panes::BoxesFor(8490, 5060), 3000, 3000.0 / 9000);
+    const panes::Placement p =
+        panes::PlacePane(2, panes::BoxesFor(8490, 5060), 3000, 3000.0 / 9000);
     EXPECT_EQ(p.left, 5526.6665f);
 }
 

@@ -1,10 +1,10 @@
 // FileExists: files of every kind are files; folders, missing and malformed paths are not.
 #include "common/mCommon.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "platform/PrivateProfile.h"
 #include "platform/RuntimeError.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -59,10 +59,12 @@ TEST(DefaultIniPath, JoinsFolderAndNameAndCollapsesDoubledSeparators) {
     const QChar bs('\\');
     EXPECT_EQ(JoinIniPath("C:\\Tools", "Duvix", bs, true), "c:\\tools\\duvix.ini");
     EXPECT_EQ(JoinIniPath("C:\\", "Duvix", bs, true), "c:\\duvix.ini");
-    EXPECT_EQ(JoinIniPath("C:\\Mixed Case\\Sub", "DuViX", bs, true), "c:\\mixed case\\sub\\duvix.ini");
+    EXPECT_EQ(JoinIniPath("C:\\Mixed Case\\Sub", "DuViX", bs, true),
+              "c:\\mixed case\\sub\\duvix.ini");
     // A network folder keeps its leading pair; the rest still collapses.
     EXPECT_EQ(JoinIniPath("\\\\Server\\Share", "Duvix", bs, true), "\\\\server\\share\\duvix.ini");
-    EXPECT_EQ(JoinIniPath("\\\\Server\\Share\\", "Duvix", bs, true), "\\\\server\\share\\duvix.ini");
+    EXPECT_EQ(JoinIniPath("\\\\Server\\Share\\", "Duvix", bs, true),
+              "\\\\server\\share\\duvix.ini");
     // Case-sensitive file systems keep the case, or the file would not be the one beside us.
     EXPECT_EQ(JoinIniPath("/", "duvix", '/', false), "/duvix.ini");
     EXPECT_EQ(JoinIniPath("/opt/My Tools", "Duvix", '/', false), "/opt/My Tools/Duvix.ini");
@@ -96,7 +98,8 @@ TEST(DefaultIniPath, KeepsTheCaseOfFolderAndProgramWhereNamesAreCaseSensitive) {
     const QFileInfo exe(QFileInfo(probe).canonicalFilePath());
 #if defined(Q_OS_WIN)
     const QString expected =
-        QDir::toNativeSeparators(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini").toLower();
+        QDir::toNativeSeparators(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini")
+            .toLower();
 #else
     const QString expected = exe.absolutePath() + "/Duvix-IniProbe.ini";
 #endif

@@ -7,12 +7,12 @@
 #include "platform/ProcessInfo.h"
 #include "platform/RuntimeError.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -230,7 +230,8 @@ TEST_F(FileDialogTest, WithoutAnOwnerNothingIsShown) {
 QStringList ExecutableFolderListing() {
     const QDir dir(QCoreApplication::applicationDirPath());
     QStringList names;
-    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    for (const QString& name :
+         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
         const QString program = name.endsWith(".ini") ? name.chopped(4) : QString();
         if (!program.isEmpty() && program != platform::ExecutableName() && dir.exists(program)) {
             continue;  // another test program running beside this one

@@ -4,6 +4,7 @@
 #include "platform/CommonDialogs.h"
 #include "platform/Form.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Test-only helper for the end-to-end tests:
 //   e2e_helper picture PATH W H RRGGBB   writes a solid picture with a 1-px black border
-//   e2e_helper drag PATH                 shows a small window that drags PATH as a file URL when pressed
+//   e2e_helper drag PATH                 shows a small window that drags PATH as a file URL when
+//   pressed
 #include <QApplication>
 #include <QDrag>
 #include <QImage>

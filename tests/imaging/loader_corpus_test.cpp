@@ -5,11 +5,11 @@
 #include "imaging/Picture.h"
 #include "tests/support/TestFiles.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
-#include <gtest/gtest.h>
 
 #include <map>
 
@@ -59,7 +59,8 @@ QSize DeclaredUprightSize(const QString& note) {
 
 void RunCorpus(const QString& format, int minimumRows) {
     const std::vector<Row> rows = Rows(format);
-    ASSERT_GE(static_cast<int>(rows.size()), minimumRows) << "corpus rows for " << format.toStdString();
+    ASSERT_GE(static_cast<int>(rows.size()), minimumRows)
+        << "corpus rows for " << format.toStdString();
     const imaging::DisplayTarget target{QSize(1920, 1080), 1.0};
     std::map<QString, std::pair<int, int>> tally;  // expectation -> (loaded, failed)
     for (const Row& row : rows) {

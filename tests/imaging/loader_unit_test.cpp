@@ -3,6 +3,7 @@
 #include "imaging/PictureLoaderDetail.h"
 #include "tests/support/TestFiles.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QColorSpace>
 #include <QDir>
@@ -10,10 +11,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include <cstdio>
 #include <jpeglib.h>
+#include <cstdio>
 
 using imaging::DisplayTarget;
 using imaging::LoadPictureData;
@@ -50,12 +50,13 @@ QImage TwoColour(int w, int h) {
 
 // Puts an EXIF block with only an orientation tag right after the start marker.
 QByteArray WithOrientation(QByteArray jpeg, int orientation) {
-    const char exif[] = {
-        '\xFF', '\xE1', 0, 34, 'E', 'x', 'i', 'f', 0, 0,                  // APP1, length 34
-        'I', 'I', 42, 0, 8, 0, 0, 0,                                      // little-endian TIFF
-        1, 0,                                                             // one entry
-        0x12, 0x01, 3, 0, 1, 0, 0, 0, static_cast<char>(orientation), 0, 0, 0,  // 0x0112 SHORT
-        0, 0, 0, 0};
+    const char exif[] = {'\xFF', '\xE1', 0,  34, 'E', 'x', 'i', 'f', 0,
+                         0,                                         // APP1, length 34
+                         'I',    'I',    42, 0,  8,   0,   0,   0,  // little-endian TIFF
+                         1,      0,                                 // one entry
+                         0x12,   0x01,   3,  0,  1,   0,   0,   0,   static_cast<char>(orientation),
+                         0,      0,      0,  // 0x0112 SHORT
+                         0,      0,      0,  0};
     jpeg.insert(2, QByteArray(exif, sizeof exif));
     return jpeg;
 }
@@ -167,7 +168,8 @@ TEST(LoaderOrientation, Orientation6StandsUpright) {
 
 TEST(LoaderOrientation, EveryOrientationOfTheCorpusSetMatchesTheUprightOne) {
     for (const char* kind : {"Landscape", "Portrait"}) {
-        const QString base = testfiles::CorpusDir() + "/jpeg/exif-orientation-examples/" + kind + "_";
+        const QString base =
+            testfiles::CorpusDir() + "/jpeg/exif-orientation-examples/" + kind + "_";
         const LoadResult upright = LoadPictureFile(base + "1.jpg", kScreen);
         ASSERT_TRUE(upright.picture) << upright.error.toStdString();
         const QImage ref = upright.picture->image.scaled(60, 60);
@@ -189,7 +191,7 @@ TEST(LoaderOrientation, ParserToleratesDamage) {
     using imaging::detail::ExifOrientation;
     const QByteArray good = WithOrientation(QByteArray("\xFF\xD8", 2), 8).mid(6);
     EXPECT_EQ(ExifOrientation(good), 8);
-    EXPECT_EQ(ExifOrientation(good.left(20)), 1);                   // entry cut off
+    EXPECT_EQ(ExifOrientation(good.left(20)), 1);                          // entry cut off
     EXPECT_EQ(ExifOrientation(WithOrientation("\xFF\xD8", 9).mid(6)), 1);  // out of range
     QByteArray loop = good;
     loop[10] = '\xFF';  // IFD offset far past the end
@@ -231,8 +233,10 @@ TEST(LoaderColour, CmykSampleLooksLikeItsRgbTwin) {
     const LoadResult cmyk = LoadPictureFile(dir + "pil_sample_cmyk.jpg", kScreen);
     const LoadResult rgb = LoadPictureFile(dir + "pil_sample_rgb.jpg", kScreen);
     ASSERT_TRUE(cmyk.picture && rgb.picture);
-    const QRgb a = cmyk.picture->image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
-    const QRgb b = rgb.picture->image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
+    const QRgb a = cmyk.picture->image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                       .pixel(0, 0);
+    const QRgb b = rgb.picture->image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                       .pixel(0, 0);
     EXPECT_NEAR(qRed(a), qRed(b), 20);
     EXPECT_NEAR(qGreen(a), qGreen(b), 20);
     EXPECT_NEAR(qBlue(a), qBlue(b), 20);
@@ -241,15 +245,17 @@ TEST(LoaderColour, CmykSampleLooksLikeItsRgbTwin) {
 TEST(LoaderReduction, PicksTheSmallestDctSizeThatCoversTheFit) {
     using imaging::detail::JpegScaleDenominator;
     const QSize screen(1920, 1080);
-    EXPECT_EQ(JpegScaleDenominator({12000, 8000}, false, screen), 4);   // fit 1620x1080; 1/8 is 1500x1000
-    EXPECT_EQ(JpegScaleDenominator({8000, 12000}, true, screen), 4);    // same picture, stored on its side
-    EXPECT_EQ(JpegScaleDenominator({6000, 4000}, false, screen), 2);    // 1/4 is 1500x1000
-    EXPECT_EQ(JpegScaleDenominator({15360, 8640}, false, screen), 8);   // exactly 8 screens
-    EXPECT_EQ(JpegScaleDenominator({15361, 8641}, false, screen), 8);   // rounded up, still covers
-    EXPECT_EQ(JpegScaleDenominator({3838, 2158}, false, screen), 1);    // 1/2 falls a pixel short
+    EXPECT_EQ(JpegScaleDenominator({12000, 8000}, false, screen),
+              4);  // fit 1620x1080; 1/8 is 1500x1000
+    EXPECT_EQ(JpegScaleDenominator({8000, 12000}, true, screen),
+              4);  // same picture, stored on its side
+    EXPECT_EQ(JpegScaleDenominator({6000, 4000}, false, screen), 2);   // 1/4 is 1500x1000
+    EXPECT_EQ(JpegScaleDenominator({15360, 8640}, false, screen), 8);  // exactly 8 screens
+    EXPECT_EQ(JpegScaleDenominator({15361, 8641}, false, screen), 8);  // rounded up, still covers
+    EXPECT_EQ(JpegScaleDenominator({3838, 2158}, false, screen), 1);   // 1/2 falls a pixel short
     EXPECT_EQ(JpegScaleDenominator({1920, 1080}, false, screen), 1);
     EXPECT_EQ(JpegScaleDenominator({800, 600}, false, screen), 1);
-    EXPECT_EQ(JpegScaleDenominator({40000, 100}, false, screen), 8);    // fit 1920x5
+    EXPECT_EQ(JpegScaleDenominator({40000, 100}, false, screen), 8);  // fit 1920x5
 }
 
 TEST(LoaderReduction, LargeJpegDecodesReducedButKeepsItsNaturalSize) {
@@ -290,7 +296,10 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
 
     // 143 MP is under the cap, but no LZW stream of 35 bytes can fill it.
-    gif[6] = '\x7E'; gif[7] = '\x2C'; gif[8] = '\x3B'; gif[9] = '\x31';
+    gif[6] = '\x7E';
+    gif[7] = '\x2C';
+    gif[8] = '\x3B';
+    gif[9] = '\x31';
     r = LoadPictureData(gif, kScreen);
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
@@ -298,14 +307,25 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
     // Found by the fuzzer: screen height 0, so Qt sizes the canvas from a 9984x4096 frame at
     // x=256 and the screen width 63233.
     const QByteArray zeroScreen = QByteArray::fromHex(
-        "474946383961""01f70000000001""21f904010a000100""2c000100000027001026""0000""000100b805");
+        "474946383961"
+        "01f70000000001"
+        "21f904010a000100"
+        "2c000100000027001026"
+        "0000"
+        "000100b805");
     r = LoadPictureData(zeroScreen, kScreen);
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
 
     QByteArray bmp = Encode(TwoColour(8, 8), "BMP");
-    bmp[18] = '\x30'; bmp[19] = '\x75'; bmp[20] = 0; bmp[21] = 0;  // width 30000
-    bmp[22] = '\x30'; bmp[23] = '\x75'; bmp[24] = 0; bmp[25] = 0;  // height 30000
+    bmp[18] = '\x30';
+    bmp[19] = '\x75';
+    bmp[20] = 0;
+    bmp[21] = 0;  // width 30000
+    bmp[22] = '\x30';
+    bmp[23] = '\x75';
+    bmp[24] = 0;
+    bmp[25] = 0;  // height 30000
     r = LoadPictureData(bmp, kScreen);
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
@@ -314,7 +334,8 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
 TEST(LoaderRefusal, TruncatedFilesFailInsteadOfShowingHalfAPicture) {
     QImage noisy(200, 200, QImage::Format_RGB32);
     for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 200; ++x) noisy.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x * y) % 256, (x ^ y) % 256));
+        for (int x = 0; x < 200; ++x)
+            noisy.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x * y) % 256, (x ^ y) % 256));
     for (const char* fmt : {"JPG", "BMP"}) {
         const QByteArray whole = Encode(noisy, fmt);
         ASSERT_TRUE(LoadPictureData(whole, kScreen).picture) << fmt;
@@ -353,10 +374,12 @@ TEST(LoaderRefusal, EmptyMissingFolderAndUnknownFiles) {
 
 TEST(LoaderRefusal, ContentDecidesNotTheName) {
     QTemporaryDir dir;
-    const LoadResult png = LoadPictureFile(Write(dir, "photo.jpg", Encode(TwoColour(8, 8), "PNG")), kScreen);
+    const LoadResult png =
+        LoadPictureFile(Write(dir, "photo.jpg", Encode(TwoColour(8, 8), "PNG")), kScreen);
     EXPECT_FALSE(png.picture);
     EXPECT_TRUE(png.error.contains("PNG")) << png.error.toStdString();
-    const LoadResult jpeg = LoadPictureFile(Write(dir, "photo.bmp", Encode(TwoColour(8, 8), "JPG")), kScreen);
+    const LoadResult jpeg =
+        LoadPictureFile(Write(dir, "photo.bmp", Encode(TwoColour(8, 8), "JPG")), kScreen);
     ASSERT_TRUE(jpeg.picture) << jpeg.error.toStdString();
     EXPECT_EQ(jpeg.picture->format, "jpeg");
 }

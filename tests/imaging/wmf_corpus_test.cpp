@@ -1,7 +1,7 @@
 // Metafile player over every metafile of the shared test pictures.
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTextStream>
-#include <gtest/gtest.h>
 
 #include "imaging/wmf/WmfPlayer.h"
 #include "tests/support/TestFiles.h"
@@ -55,8 +55,9 @@ TEST(WmfCorpus, EveryFilePlaysAndValidOnesGiveAPicture) {
 // Pictures with real content draw something (not just a transparent frame).
 TEST(WmfCorpus, DrawingsAreNotBlank) {
     const QString dir = testfiles::CorpusDir();
-    for (const char* name : {"wmf/imagemagick/clock.wmf", "wmf/apache-poi/santa.wmf", "wmf/wmf2canvas/image22.wmf",
-                             "wmf/dotnet-runtime-assets/gdiwmfboundariesbug.wmf", "wmf/libyal-dtformats/grid.wmf"}) {
+    for (const char* name :
+         {"wmf/imagemagick/clock.wmf", "wmf/apache-poi/santa.wmf", "wmf/wmf2canvas/image22.wmf",
+          "wmf/dotnet-runtime-assets/gdiwmfboundariesbug.wmf", "wmf/libyal-dtformats/grid.wmf"}) {
         QFile f(dir + "/" + name);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
         const auto r = imaging::wmf::RenderWmf(f.readAll(), QSize(400, 400), 1.0, nullptr);

@@ -1,7 +1,7 @@
 // Metafile player: small metafiles built from record bytes, checked pixel by pixel.
+#include <gtest/gtest.h>
 #include <QImage>
 #include <QRandomGenerator>
-#include <gtest/gtest.h>
 
 #include <initializer_list>
 
@@ -30,8 +30,12 @@ public:
         return *this;
     }
     // Convenience records (rectangles are written bottom, right, top, left as the format wants).
-    Wmf& pen(int style, int width, uint32_t color) { return rec(0x02FA, {style, width, 0, lo(color), hi(color)}); }
-    Wmf& brush(int style, uint32_t color, int hatch = 0) { return rec(0x02FC, {style, lo(color), hi(color), hatch}); }
+    Wmf& pen(int style, int width, uint32_t color) {
+        return rec(0x02FA, {style, width, 0, lo(color), hi(color)});
+    }
+    Wmf& brush(int style, uint32_t color, int hatch = 0) {
+        return rec(0x02FC, {style, lo(color), hi(color), hatch});
+    }
     Wmf& nullBrush() { return brush(1, 0); }
     Wmf& select(int index) { return rec(0x012D, {index}); }
     Wmf& remove(int index) { return rec(0x01F0, {index}); }
@@ -83,7 +87,9 @@ public:
     static int lo(uint32_t v) { return int(v & 0xFFFF); }
     static int hi(uint32_t v) { return int(v >> 16); }
     static void put16(QByteArray& b, uint16_t v) { b += char(v & 0xFF), b += char(v >> 8); }
-    static void put32(QByteArray& b, uint32_t v) { put16(b, uint16_t(v & 0xFFFF)), put16(b, uint16_t(v >> 16)); }
+    static void put32(QByteArray& b, uint32_t v) {
+        put16(b, uint16_t(v & 0xFFFF)), put16(b, uint16_t(v >> 16));
+    }
 
 private:
     QByteArray body_;
@@ -103,8 +109,8 @@ QRgb At(const Rendered& r, int x, int y) { return r.image.pixel(x, y); }
 bool Transparent(const Rendered& r, int x, int y) { return qAlpha(At(r, x, y)) == 0; }
 bool Is(const Rendered& r, int x, int y, uint32_t colorRef) {
     const QRgb p = At(r, x, y);
-    return qAlpha(p) == 255 && qRed(p) == int(colorRef & 0xFF) && qGreen(p) == int((colorRef >> 8) & 0xFF) &&
-           qBlue(p) == int((colorRef >> 16) & 0xFF);
+    return qAlpha(p) == 255 && qRed(p) == int(colorRef & 0xFF) &&
+           qGreen(p) == int((colorRef >> 8) & 0xFF) && qBlue(p) == int((colorRef >> 16) & 0xFF);
 }
 
 // Rows and columns holding any opaque-ish pixel.
@@ -186,7 +192,8 @@ TEST(WmfHeader, RefusesRecordsCutBeforeAnythingIsDrawn) {
     Wmf more;
     more.brush(0, kRed).select(0).rectangle(0, 0, 50, 50).rectangle(50, 50, 100, 100);
     const QByteArray full = Square100(more);
-    const std::optional<Rendered> r = RenderWmf(full.left(full.size() - 12), QSize(100, 100), 1, nullptr);
+    const std::optional<Rendered> r =
+        RenderWmf(full.left(full.size() - 12), QSize(100, 100), 1, nullptr);
     ASSERT_TRUE(r);
     EXPECT_TRUE(Is(*r, 25, 25, kRed));
     EXPECT_TRUE(Transparent(*r, 75, 75));
@@ -253,7 +260,8 @@ TEST(WmfShapes, PolygonFillModeDecidesOverlaps) {
 TEST(WmfShapes, PieFillsItsQuarter) {
     // From the ray towards the right (3 o'clock) counter-clockwise to the top (12 o'clock).
     Wmf w;
-    w.pen(5, 0, 0).select(0).brush(0, kBlue).select(1).rec(0x081A, {0, 50, 50, 100, 100, 100, 0, 0});
+    w.pen(5, 0, 0).select(0).brush(0, kBlue).select(1).rec(0x081A,
+                                                           {0, 50, 50, 100, 100, 100, 0, 0});
     const Rendered r = Render(Square100(w));
     EXPECT_TRUE(Is(r, 70, 30, kBlue));
     EXPECT_TRUE(Transparent(r, 30, 30));
@@ -317,7 +325,11 @@ TEST(WmfState, NopRasterOperationDrawsNothing) {
 
 Wmf TextPicture(int height, int align, int bkMode = 1) {
     Wmf w;
-    w.font(height).select(0).rec(0x012E, {align}).rec(0x0102, {bkMode}).rec(0x0201, {Wmf::lo(kGreen), 0});
+    w.font(height)
+        .select(0)
+        .rec(0x012E, {align})
+        .rec(0x0102, {bkMode})
+        .rec(0x0201, {Wmf::lo(kGreen), 0});
     w.textOut(100, 50, "HHHH");
     return w;
 }
@@ -332,8 +344,10 @@ TEST(WmfText, TopAlignedTextHangsBelowThePoint) {
 }
 
 TEST(WmfText, PositiveHeightIsTheCellNotTheCharacter) {
-    const int em = InkBox(Render(TextPicture(-40, 24).placeable(0, 0, 400, 200, 96)).image).height();
-    const int cell = InkBox(Render(TextPicture(40, 24).placeable(0, 0, 400, 200, 96)).image).height();
+    const int em =
+        InkBox(Render(TextPicture(-40, 24).placeable(0, 0, 400, 200, 96)).image).height();
+    const int cell =
+        InkBox(Render(TextPicture(40, 24).placeable(0, 0, 400, 200, 96)).image).height();
     EXPECT_LT(cell, em);
     EXPECT_GT(cell, em * 0.7);
 }
@@ -355,8 +369,10 @@ TEST(WmfText, OpaqueBackgroundFillsTheCell) {
 
 TEST(WmfText, FollowsTheMapping) {
     // Twice the logical units per pixel: text half as tall.
-    const int full = InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 96)).image).height();
-    const int half = InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 192)).image).height();
+    const int full =
+        InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 96)).image).height();
+    const int half =
+        InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 192)).image).height();
     EXPECT_NEAR(half * 2, full, 3);
 }
 
@@ -388,7 +404,8 @@ QByteArray Dib24(int w, int h, std::initializer_list<uint32_t> bottomUpPixels) {
     for (int i = 0; i < 6; ++i) Wmf::put32(d, 0);
     int n = 0;
     for (uint32_t c : bottomUpPixels) {
-        d += char((c >> 16) & 0xFF), d += char((c >> 8) & 0xFF), d += char(c & 0xFF);  // blue, green, red
+        d += char((c >> 16) & 0xFF), d += char((c >> 8) & 0xFF),
+            d += char(c & 0xFF);  // blue, green, red
         if (++n % w == 0)
             while (d.size() % 4) d += '\0';
     }
@@ -419,7 +436,8 @@ TEST(WmfBitmap, MonochromeDibUsesItsColourTable) {
     Wmf::put32(dib, 0x00FF0000);  // index 1: red
     Wmf::put32(dib, 0x0F);        // 00001111 -> green x4, red x4
     QByteArray p;
-    for (int v : {0x0020, 0x00CC, 1, 8, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));  // DIBStretchBlt
+    for (int v : {0x0020, 0x00CC, 1, 8, 0, 0, 100, 100, 0, 0})
+        Wmf::put16(p, uint16_t(v));  // DIBStretchBlt
     const Rendered r = Render(Square100(Wmf().raw(0x0B41, p + dib)));
     EXPECT_TRUE(Is(r, 10, 50, kGreen));
     EXPECT_TRUE(Is(r, 90, 50, kRed));
@@ -481,11 +499,17 @@ TEST(WmfRobustness, TinyRecordSizesEndPlayback) {
 TEST(WmfRobustness, WildObjectIndicesAndShortRecordsAreHarmless) {
     Wmf w;
     w.select(0xFFFF).remove(0xFFFF).select(16).remove(-1).rec(0x012C, {9999});
-    w.rec(0x0324, {30000, 1, 2}).rec(0x0538, {5000, 40000}).rec(0x0A32, {0, 0, 5000, 6, 1, 1, 2, 2});
-    w.rec(0x0F43, {0x20, 0xCC, 0, 10, 10}).rec(0x0940, {}).rec(0x02FB, {}).rec(0x0142, {5, 0, 40, 0});
+    w.rec(0x0324, {30000, 1, 2})
+        .rec(0x0538, {5000, 40000})
+        .rec(0x0A32, {0, 0, 5000, 6, 1, 1, 2, 2});
+    w.rec(0x0F43, {0x20, 0xCC, 0, 10, 10})
+        .rec(0x0940, {})
+        .rec(0x02FB, {})
+        .rec(0x0142, {5, 0, 40, 0});
     w.rec(0x0817, {}).rec(0x041B, {1}).rec(0x06FF, {0, 0, 0, 0, 0, 30000});
     w.rec(0x020C, {0, 0}).rec(0x0410, {0, 1, 0, 1}).rec(0x0127, {-30000}).rec(0x0127, {30000});
-    w.brush(0, kRed).select(3).rectangle(0, 0, 100, 100);  // slots 0-2 went to the font, brush and region
+    w.brush(0, kRed).select(3).rectangle(0, 0, 100,
+                                         100);  // slots 0-2 went to the font, brush and region
     EXPECT_TRUE(Is(Render(Square100(w)), 50, 50, kRed));
 }
 
@@ -515,27 +539,50 @@ TEST(WmfRobustness, DeepSaveDcIsCapped) {
 
 TEST(WmfRobustness, RandomlyDamagedFilesNeverCrash) {
     Wmf w;
-    w.rec(0x0103, {8}).windowOrg(0, 0).windowExt(100, 100).pen(0, 2, kBlue).brush(2, kRed, 3).font(-12);
-    w.select(0).select(1).select(2).ellipse(0, 0, 50, 50).textOut(10, 10, "Hello").rec(0x0416, {90, 90, 5, 5});
-    w.rec(0x0817, {0, 50, 50, 100, 100, 100, 0, 0}).rec(0x0324, {3, 0, 0, 90, 10, 40, 90}).rec(0x001E, {});
+    w.rec(0x0103, {8})
+        .windowOrg(0, 0)
+        .windowExt(100, 100)
+        .pen(0, 2, kBlue)
+        .brush(2, kRed, 3)
+        .font(-12);
+    w.select(0)
+        .select(1)
+        .select(2)
+        .ellipse(0, 0, 50, 50)
+        .textOut(10, 10, "Hello")
+        .rec(0x0416, {90, 90, 5, 5});
+    w.rec(0x0817, {0, 50, 50, 100, 100, 100, 0, 0})
+        .rec(0x0324, {3, 0, 0, 90, 10, 40, 90})
+        .rec(0x001E, {});
     QByteArray p;
     for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 50, 50, 50, 50}) Wmf::put16(p, uint16_t(v));
     w.raw(0x0F43, p + Dib24(2, 2, {kRed, kGreen, kBlue, kBlack})).rec(0x0127, {-1});
-    // region, palette, pattern brushes, run-length bits, the rest of the shapes and text with advances
+    // region, palette, pattern brushes, run-length bits, the rest of the shapes and text with
+    // advances
     w.rec(0x06FF, {0, 6, 0, 0, 40, 2, 4, 0, 0, 50, 50, 2, 0, 20, 0, 20, 2, 2, 20, 50, 10, 50, 2});
-    w.rec(0x0228, {3, 1}).rec(0x012C, {3}).rec(0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0}).rec(0x0234, {4});
+    w.rec(0x0228, {3, 1})
+        .rec(0x012C, {3})
+        .rec(0x00F7, {0x300, 2, 0xFF, 0, 0xFF00, 0})
+        .rec(0x0234, {4});
     QByteArray rle;
     for (int v : {0x0020, 0x00CC, 1, 2, 4, 0, 0, 60, 60, 5, 5, 40, 0, 4, 0, 2, 0, 1, 8, 1, 0})
         Wmf::put16(rle, uint16_t(v));
     for (int v : {0, 0, 0, 0, 2, 0, 2, 0, 0, 1, 0x0104, 0, 0x0400, 0x0100, 0x0100, 0x0100})
         Wmf::put16(rle, uint16_t(v));
-    w.raw(0x0F43, rle).rec(0x061C, {10, 10, 80, 80, 20, 20}).rec(0x0830, {0, 50, 50, 100, 100, 100, 0, 0});
-    w.rec(0x0142, {5, 0, 40, 0, 2, 0, 2, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0xFF00, 0,
-                   0x80, 0, 0x40, 0});
-    w.rec(0x01F9, {0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55AA, 0x55AA, 0x55AA, 0x55AA});
-    w.select(5).rec(0x061D, {0x0021, 0x00F0, 30, 30, 10, 10}).select(6).rec(0x0418, {90, 90, 60, 60});
+    w.raw(0x0F43, rle)
+        .rec(0x061C, {10, 10, 80, 80, 20, 20})
+        .rec(0x0830, {0, 50, 50, 100, 100, 100, 0, 0});
+    w.rec(0x0142, {5, 0, 40, 0, 2, 0, 2, 0,    1, 1,      0, 0,    0, 0,    0,
+                   0, 0, 0,  0, 0, 0, 0, 0xFF, 0, 0xFF00, 0, 0x80, 0, 0x40, 0});
+    w.rec(0x01F9,
+          {0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55AA, 0x55AA, 0x55AA, 0x55AA});
+    w.select(5)
+        .rec(0x061D, {0x0021, 0x00F0, 30, 30, 10, 10})
+        .select(6)
+        .rec(0x0418, {90, 90, 60, 60});
     w.rec(0x0A32, {30, 10, 3, 6, 5, 5, 60, 40, 'A' | ('B' << 8), 'C', 10, 12, 14});
-    w.rec(0x0538, {2, 3, 3, 0, 0, 10, 0, 10, 10, 20, 20, 30, 20, 30, 30}).rec(0x0D33, {0, 2, 0, 0, 0, 2, 2, 0, 0});
+    w.rec(0x0538, {2, 3, 3, 0, 0, 10, 0, 10, 10, 20, 20, 30, 20, 30, 30})
+        .rec(0x0D33, {0, 2, 0, 0, 0, 2, 2, 0, 0});
     const QByteArray original = w.placeable(0, 0, 100, 100, 96, 8);
     QRandomGenerator rng(20261206);
     for (int round = 0; round < 600; ++round) {

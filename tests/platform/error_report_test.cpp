@@ -2,9 +2,9 @@
 #include "platform/ErrorReport.h"
 #include "platform/RuntimeError.h"
 
+#include <gtest/gtest.h>
 #include <QMouseEvent>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,7 +16,8 @@ struct Reported {
 class Throwing : public QWidget {
 protected:
     void mouseDoubleClickEvent(QMouseEvent*) override {
-        throw platform::RuntimeError(platform::kErrInvalidArgument, "Invalid procedure call or argument");
+        throw platform::RuntimeError(platform::kErrInvalidArgument,
+                                     "Invalid procedure call or argument");
     }
 };
 

@@ -1,9 +1,10 @@
-// A window's life: one instance by name, Load once, modal Show waits for Unload, the last unload ends.
+// A window's life: one instance by name, Load once, modal Show waits for Unload, the last unload
+// ends.
 #include "platform/Form.h"
 
+#include <gtest/gtest.h>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 

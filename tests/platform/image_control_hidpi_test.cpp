@@ -1,12 +1,12 @@
 // On a screen of device pixel ratio 2 a picture's pixels map to device pixels one to one.
+#include "common/Units.h"
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
-#include "common/Units.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -50,8 +50,7 @@ TEST(HighDpi, NaturalSizeIsOnePicturePixelPerDevicePixel) {
     ASSERT_EQ(drawn.size(), QSize(200, 100));
     int differing = 0;
     for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 200; ++x)
-            differing += drawn.pixel(x, y) != board.pixel(x, y);
+        for (int x = 0; x < 200; ++x) differing += drawn.pixel(x, y) != board.pixel(x, y);
     EXPECT_EQ(differing, 0) << "drawn with device pixels, not blurred";
     w.Unload();
 }

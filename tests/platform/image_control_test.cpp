@@ -2,9 +2,9 @@
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
 
+#include <gtest/gtest.h>
 #include <QPainter>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <limits>
 #include <memory>
@@ -59,7 +59,8 @@ TEST(ImageControl, StretchesItsPictureAndShowsTheWindowElsewhere) {
     EXPECT_EQ(QColor(shot.pixel(25, 45)), QColor(Qt::red));
     EXPECT_EQ(QColor(shot.pixel(115, 45)), QColor(Qt::blue));
     EXPECT_EQ(QColor(shot.pixel(150, 45)), QColor(0x80, 0x80, 0x80)) << "outside the control";
-    // A smooth reduction averages the colours where they meet (source 330-340), it does not pick one.
+    // A smooth reduction averages the colours where they meet (source 330-340), it does not pick
+    // one.
     const QColor mid(shot.pixel(53, 45));
     EXPECT_GT(mid.red(), 0);
     EXPECT_GT(mid.blue(), 0);

@@ -18,7 +18,7 @@ inline quint32 U16(const QByteArray& b, qsizetype p) { return U8(b, p) | (U8(b, 
 inline quint32 U32(const QByteArray& b, qsizetype p) { return U16(b, p) | (U16(b, p + 2) << 16); }
 
 struct Entry {
-    int width = 0;   // 0 in the file means 256
+    int width = 0;  // 0 in the file means 256
     int height = 0;
     int colorCount = 0;
     int planes = 0;
@@ -104,8 +104,7 @@ inline std::optional<Dib> DecodeDib(const QByteArray& d, QString* error) {
     for (int y = 0; y < s; ++y) {
         const qsizetype row = s - 1 - y;  // bottom-up
         for (int x = 0; x < s; ++x) {
-            const bool transparent =
-                (U8(d, andPos + row * andStride + x / 8) >> (7 - x % 8)) & 1;
+            const bool transparent = (U8(d, andPos + row * andStride + x / 8) >> (7 - x % 8)) & 1;
             dib.mask.setPixel(x, y, transparent ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
             QRgb c;
             if (dib.bits == 8) {
@@ -115,7 +114,8 @@ inline std::optional<Dib> DecodeDib(const QByteArray& d, QString* error) {
                     return std::nullopt;
                 }
                 const qsizetype p = palettePos + 4 * qsizetype(index);
-                c = qRgba(int(U8(d, p + 2)), int(U8(d, p + 1)), int(U8(d, p)), transparent ? 0 : 255);
+                c = qRgba(int(U8(d, p + 2)), int(U8(d, p + 1)), int(U8(d, p)),
+                          transparent ? 0 : 255);
                 if (transparent && (U8(d, p) | U8(d, p + 1) | U8(d, p + 2)) != 0) {
                     *error = QStringLiteral("transparent pixel does not point at black");
                     return std::nullopt;

@@ -1,8 +1,9 @@
 // The committed icon files: their structure, their agreement with the generator and the
 // icons the windows get through the Qt resources.
-#include "IcoReader.h"
 #include "resources/Icons.h"
+#include "IcoReader.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
@@ -12,7 +13,6 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
-#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -77,7 +77,8 @@ std::vector<Decoded> CheckIco(const QString& name) {
                 const bool masked = qGray(dib->mask.pixel(x, y)) != 0;
                 transparent += masked;
                 // Old Windows versions draw with the mask even for 32-bit images.
-                if (e.bits == 32 && masked != (qAlpha(dib->image.pixel(x, y)) < 128)) ++maskMismatches;
+                if (e.bits == 32 && masked != (qAlpha(dib->image.pixel(x, y)) < 128))
+                    ++maskMismatches;
             }
         }
         EXPECT_EQ(maskMismatches, 0) << "mask and alpha disagree";
@@ -145,7 +146,8 @@ TEST(IconFiles, QtReadsAllEightImages) {
     // A second, unrelated reader (Qt's ico plugin) must agree with ours.
     for (const QString& name : {QStringLiteral("duvix.ico"), QStringLiteral("viewer.ico")}) {
         QImageReader reader(kIcons + '/' + name, "ico");
-        ASSERT_TRUE(reader.canRead()) << name.toStdString() << ": " << reader.errorString().toStdString();
+        ASSERT_TRUE(reader.canRead())
+            << name.toStdString() << ": " << reader.errorString().toStdString();
         EXPECT_EQ(reader.imageCount(), 8) << name.toStdString();
         QSet<int> sizes;
         for (int i = 0; i < reader.imageCount(); ++i) {
@@ -161,7 +163,7 @@ TEST(IconFiles, QtReadsAllEightImages) {
 TEST(IconFiles, ThemeImagesHaveTheirNominalSize) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         for (const QString& path : {QStringLiteral("%1/hicolor/%2x%2/apps/duvix.png"),
-                                   QStringLiteral("%1/viewer/viewer-%2.png")}) {
+                                    QStringLiteral("%1/viewer/viewer-%2.png")}) {
             const QString file = path.arg(kIcons).arg(size);
             const QImage img(file);
             ASSERT_FALSE(img.isNull()) << file.toStdString();

@@ -3,12 +3,12 @@
 // exactly the wanted entries.
 #include "IcoReader.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <map>
 
@@ -140,7 +140,8 @@ std::vector<Resource> Compile() {
     rc.setWorkingDirectory(tmp.path());  // icon paths must resolve through the include path
     rc.start(windres, {"--preprocessor=" + cpp, "-I", kResources, "-i", kResources + "/duvix.rc",
                        "-O", "res", "-o", tmp.filePath("duvix.res")});
-    if (!rc.waitForFinished(60000) || rc.exitStatus() != QProcess::NormalExit || rc.exitCode() != 0) {
+    if (!rc.waitForFinished(60000) || rc.exitStatus() != QProcess::NormalExit ||
+        rc.exitCode() != 0) {
         ADD_FAILURE() << "windres failed: " << rc.readAllStandardError().toStdString();
         return {};
     }
@@ -187,7 +188,8 @@ TEST(ResourceScript, IconGroupsHoldTheIconFiles) {
         ASSERT_EQ(U16(g, 4), ico->size());
         ASSERT_TRUE(Has(g, 6, 14 * qsizetype(ico->size())));
         for (size_t i = 0; i < ico->size(); ++i) {
-            const qsizetype e = 6 + 14 * qsizetype(i);  // like the file's entry, with an id for the offset
+            const qsizetype e =
+                6 + 14 * qsizetype(i);  // like the file's entry, with an id for the offset
             const icoreader::Entry& want = (*ico)[i];
             EXPECT_EQ(int(icoreader::U8(g, e)), want.width);
             EXPECT_EQ(int(U16(g, e + 6)), want.bits);
@@ -209,7 +211,8 @@ TEST(ResourceScript, VersionRecordHoldsExactlyTheWantedEntries) {
     EXPECT_EQ(version->id, 1u);
     Node root;
     QString error;
-    ASSERT_TRUE(ParseNode(version->data, 0, version->data.size(), &root, &error)) << error.toStdString();
+    ASSERT_TRUE(ParseNode(version->data, 0, version->data.size(), &root, &error))
+        << error.toStdString();
     EXPECT_EQ(root.key, QStringLiteral("VS_VERSION_INFO"));
 
     const QByteArray& f = root.value;
@@ -235,8 +238,10 @@ TEST(ResourceScript, VersionRecordHoldsExactlyTheWantedEntries) {
         EXPECT_FALSE(strings.contains(s.key)) << "twice: " << s.key.toStdString();
         strings[s.key] = s.text;
     }
-    const QMap<QString, QString> wanted{{"FileVersion", "1.00"},     {"ProductVersion", "1.00"},
-                                        {"ProductName", "Duvix"},    {"InternalName", "Duvix"},
+    const QMap<QString, QString> wanted{{"FileVersion", "1.00"},
+                                        {"ProductVersion", "1.00"},
+                                        {"ProductName", "Duvix"},
+                                        {"InternalName", "Duvix"},
                                         {"OriginalFilename", "Duvix.exe"}};
     EXPECT_EQ(strings, wanted);
 

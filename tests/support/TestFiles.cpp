@@ -1,10 +1,10 @@
 #include "TestFiles.h"
 
+#include <gtest/gtest.h>
 #include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <gtest/gtest.h>
 
 namespace testfiles {
 
@@ -23,7 +23,9 @@ QString WriteSolidPicture(const QString& folder, const QString& name, int w, int
     img.fill(QColor::fromRgb(rgb));
     const QString path = QDir(folder).filePath(name);
     const QString suffix = QFileInfo(name).suffix().toLower();
-    const char* fmt = suffix == "bmp" ? "BMP" : suffix == "png" ? "PNG" : "JPG";  // Qt writes no GIF
+    const char* fmt = suffix == "bmp"   ? "BMP"
+                      : suffix == "png" ? "PNG"
+                                        : "JPG";  // Qt writes no GIF
     EXPECT_TRUE(img.save(path, fmt, 95)) << path.toStdString();
     return path;
 }

@@ -1,8 +1,9 @@
-// GoogleTest main with the program's application object, offscreen unless the caller chose a platform.
+// GoogleTest main with the program's application object, offscreen unless the caller chose a
+// platform.
 #include "platform/ErrorReport.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {

@@ -1,15 +1,15 @@
 // The snapshot browser: its list, the preview's proportions, and opening the viewer.
+#include "viewer/frmImageBrowser.h"
 #include "common/Globals.h"
 #include "platform/MousePointer.h"
 #include "tests/support/TestFiles.h"
-#include "viewer/frmImageBrowser.h"
 #include "viewer/frmImageViewer.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,7 +27,8 @@ protected:
     }
     void TearDown() override {
         if (browser) browser->Unload();
-        if (platform::InstanceExists<frmImageViewer>()) platform::Instance<frmImageViewer>().Unload();
+        if (platform::InstanceExists<frmImageViewer>())
+            platform::Instance<frmImageViewer>().Unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         gCurrentFile.clear();
     }
@@ -63,7 +64,10 @@ TEST_F(Browser, DesignAndListOfJpgNamesInAnyCase) {
 
 TEST_F(Browser, PreviewKeepsProportionsInA6000TwipSquare) {
     Open(dir.path() + "/");
-    struct { const char* name; float w, h; } cases[] = {
+    struct {
+        const char* name;
+        float w, h;
+    } cases[] = {
         {"a_land.jpg", 6000, 4500}, {"b_port.JPG", 4500, 6000}, {"c_square.jpg", 6000, 6000}};
     for (const auto& c : cases) {
         Select(c.name);

@@ -1,15 +1,15 @@
 // Opening a pane in the viewer and closing it again, as a person would.
+#include "viewer/frmImageViewer.h"
 #include "app/frmDuvix.h"
 #include "common/Globals.h"
 #include "platform/MousePointer.h"
 #include "tests/support/TestFiles.h"
-#include "viewer/frmImageViewer.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <functional>
 

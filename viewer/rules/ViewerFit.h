@@ -2,7 +2,6 @@
 // The viewer's placement: the picture fitted into the client area less a 30-twip margin, centred.
 #include "common/FitRule.h"
 
-
 namespace viewerfit {
 
 inline constexpr float kMargin = 30.0f;
