@@ -24,6 +24,9 @@ struct Picture {
 struct DisplayTarget {
     QSize maxDevicePixels{1920, 1080};
     double devicePixelRatio = 1.0;
+    // Every format reduced to its fit, JPEG too (otherwise kept at its DCT reduction): for a
+    // picture drawn at exactly that size, as the viewer's is.
+    bool reduceToFit = false;
 };
 
 // The screens this process sees now (largest screen, primary screen's ratio).

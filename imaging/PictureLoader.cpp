@@ -4,6 +4,7 @@
 #error "the picture library is built without Qt Widgets"
 #endif
 #include "common/Units.h"
+#include "imaging/LineReaders.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureLoaderDetail.h"
 #include "imaging/wmf/WmfPlayer.h"
@@ -206,6 +207,7 @@ LoadResult LoadJpeg(QIODevice* device, const DisplayTarget& t) {
     // per side), and a further smooth scale would cost a sixth of the load for nothing the
     // drawing does not do anyway.
     const QSize decoded = r.image.size();
+    if (t.reduceToFit) ReduceToFit(r.image, Box(t));
     FinishImage(r.image, space);
     Picture p = MakePicture(std::move(r.image), upright, "jpeg", t);
     p.decodedPixels = decoded;
@@ -374,10 +376,27 @@ QString CheckGif(QIODevice* device) {
     }
 }
 
+// The common BMP and GIF variants, read row by row and reduced as they come; nullopt leaves
+// the picture to Qt's reader.
+std::optional<LoadResult> LoadLines(QIODevice* device, Format format, const DisplayTarget& t) {
+    const QColorSpace space = format == Format::Bmp ? BmpProfile(device) : QColorSpace();
+    std::optional<detail::LineImage> lines = format == Format::Bmp
+                                                 ? detail::ReadBmpRows(device, Box(t))
+                                                 : detail::ReadGifLines(device, Box(t));
+    if (!lines) return std::nullopt;
+    FinishImage(lines->image, space);
+    Picture p = MakePicture(std::move(lines->image), lines->natural, detail::FormatName(format), t);
+    p.decodedPixels = lines->natural;  // every row was decoded, none was kept
+    return LoadResult{std::move(p), {}};
+}
+
 LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) {
     QByteArray rewritten;
     const QString refusal = format == Format::Bmp ? CheckBmp(device, &rewritten) : CheckGif(device);
     if (!refusal.isEmpty()) return Fail(refusal);
+    if (rewritten.isEmpty()) {
+        if (std::optional<LoadResult> r = LoadLines(device, format, t)) return std::move(*r);
+    }
     QBuffer rewrittenDevice(&rewritten);
     if (!rewritten.isEmpty()) {
         rewrittenDevice.open(QIODevice::ReadOnly);

@@ -1,0 +1,175 @@
+// The row-by-row BMP and GIF readers against Qt's full decode followed by the same reduction.
+#include "imaging/AreaReducer.h"
+#include "imaging/LineReaders.h"
+#include "imaging/Picture.h"
+#include "imaging/PictureLoaderDetail.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QTextStream>
+
+#include <cstdlib>
+
+using imaging::detail::AreaReducer;
+using imaging::detail::LineImage;
+
+namespace {
+
+// What the general path shows: Qt's whole picture, then an area-averaging scale to the fit.
+QImage QtReduced(const QString& path, QSize box) {
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    QImage image = reader.read();
+    if (image.isNull()) return image;
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                            : QImage::Format_RGB32);
+    const QSize fit = imaging::detail::FitWithin(image.size(), box);
+    return fit == image.size() ? image
+                               : image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+double MeanAbsDifference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    int64_t sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const uchar* p = x.constScanLine(row);
+        const uchar* q = y.constScanLine(row);
+        for (int i = 0; i < x.width() * 4; ++i) sum += std::abs(int{p[i]} - int{q[i]});
+    }
+    return static_cast<double>(sum) / (static_cast<double>(x.width()) * x.height() * 4);
+}
+
+std::vector<QString> ValidFiles(const QString& format) {
+    std::vector<QString> files;
+    QFile f(testfiles::CorpusDir() + "/MANIFEST.tsv");
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return files;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QStringList cols = in.readLine().split('\t');
+        if (cols.size() >= 7 && cols[0] == format && cols[6].startsWith("valid")) {
+            files.push_back(testfiles::CorpusDir() + "/" + cols[1]);
+        }
+    }
+    return files;
+}
+
+std::optional<LineImage> Read(const QString& path, QSize box) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return path.endsWith(".gif", Qt::CaseInsensitive) ? imaging::detail::ReadGifLines(&file, box)
+                                                      : imaging::detail::ReadBmpRows(&file, box);
+}
+
+// Every valid corpus picture the reader takes must look like the general path's result, both
+// at natural size and reduced; returns how many it took.
+int CompareCorpus(const QString& format) {
+    const std::vector<QString> files = ValidFiles(format);
+    EXPECT_GE(files.size(), 30u) << "corpus rows for " << format.toStdString();
+    int taken = 0;
+    for (const QString& path : files) {
+        SCOPED_TRACE(path.toStdString());
+        for (const QSize box : {QSize(1920, 1080), QSize(37, 23)}) {
+            const std::optional<LineImage> lines = Read(path, box);
+            if (!lines) continue;
+            taken += box.width() == 1920 ? 1 : 0;
+            const QImage expected = QtReduced(path, box);
+            EXPECT_EQ(lines->image.size(), expected.size());
+            if (lines->image.size() != expected.size()) continue;
+            EXPECT_EQ(lines->image.hasAlphaChannel(), expected.hasAlphaChannel());
+            EXPECT_LE(MeanAbsDifference(lines->image, expected), 2.0) << "box " << box.width();
+        }
+    }
+    return taken;
+}
+
+TEST(LineReaders, BmpRowsMatchQtOverTheCorpus) {
+    // Uncompressed palette, 24 and 32 bit files are read here; RLE, bit fields, OS/2 headers
+    // and 16 bit stay with Qt.
+    EXPECT_GE(CompareCorpus("bmp"), 25);
+}
+
+TEST(LineReaders, GifLinesMatchQtOverTheCorpus) {
+    // Only frames that do not cover their canvas stay with Qt.
+    EXPECT_GE(CompareCorpus("gif"), 45);
+}
+
+TEST(LineReaders, InterlacedAndAnimatedGifsAreRead) {
+    for (const char* name : {"gif/wuffs/hippopotamus.interlaced.gif", "gif/wuffs/muybridge.gif",
+                             "gif/image-rs-gif/samples/interlaced.gif"}) {
+        SCOPED_TRACE(name);
+        const QString path = testfiles::CorpusDir() + "/" + name;
+        const std::optional<LineImage> lines = Read(path, QSize(1920, 1080));
+        ASSERT_TRUE(lines);
+        EXPECT_LE(MeanAbsDifference(lines->image, QtReduced(path, QSize(1920, 1080))), 0.0);
+    }
+}
+
+TEST(LineReaders, DeclinedOrBrokenFilesLeaveTheDeviceWhereItWas) {
+    const QString rle = testfiles::CorpusDir() + "/bmp/bmpsuite/g/pal8rle.bmp";
+    QFile file(rle);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(imaging::detail::ReadBmpRows(&file, QSize(100, 100)));
+    EXPECT_EQ(file.pos(), 0);
+
+    // Rows cut short, as a file shrinking under the reader would be: no half picture.
+    QFile whole(testfiles::CorpusDir() + "/bmp/bmpsuite/g/rgb24.bmp");
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QByteArray bytes = whole.readAll();
+    bytes.chop(1000);
+    QBuffer cut(&bytes);
+    cut.open(QIODevice::ReadOnly);
+    EXPECT_FALSE(imaging::detail::ReadBmpRows(&cut, QSize(100, 100)));
+    EXPECT_EQ(cut.pos(), 0);
+
+    QFile gif(testfiles::CorpusDir() + "/gif/wuffs/hippopotamus.interlaced.truncated.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(imaging::detail::ReadGifLines(&gif, QSize(100, 100)));
+    EXPECT_EQ(gif.pos(), 0);
+}
+
+uint32_t Channel(QRgb p, int shift) { return (p >> shift) & 0xFF; }
+
+TEST(AreaReducer, EachOutputIsTheAreaAverageOfWhatItCovers) {
+    // Five pixels into two: the first output covers pixels 0, 1 and half of 2.
+    AreaReducer r(QSize(5, 1), QSize(2, 1), false, false);
+    const uint32_t row[5] = {0x000000, 0x0000A0, 0x000064, 0x0000FF, 0x000010};
+    r.AddRow32(row);
+    const QImage out = r.Take();
+    ASSERT_EQ(out.size(), QSize(2, 1));
+    EXPECT_EQ(Channel(out.pixel(0, 0), 0), (2 * 0 + 2 * 0xA0 + 0x64 + 2) / 5);
+    EXPECT_EQ(Channel(out.pixel(1, 0), 0), (0x64 + 2 * 0xFF + 2 * 0x10 + 2) / 5);
+    EXPECT_EQ(qAlpha(out.pixel(0, 0)), 255);
+}
+
+TEST(AreaReducer, BottomUpRowsLandMirroredAndAlphaStaysPremultiplied) {
+    // Three rows into one column of two: rows come bottom first.
+    AreaReducer r(QSize(1, 3), QSize(1, 2), true, true);
+    const uint32_t bottom = 0xFF0000FF, middle = 0x80000080, top = 0x00000000;
+    r.AddRow32(&bottom);
+    r.AddRow32(&middle);
+    EXPECT_TRUE(r.Take().isNull()) << "a picture with rows missing";
+    r.AddRow32(&top);
+    const QImage out = r.Take();
+    ASSERT_EQ(out.format(), QImage::Format_ARGB32_Premultiplied);
+    // Output row 1 (bottom) covers the bottom row and half the middle one.
+    EXPECT_EQ(qAlpha(out.pixel(0, 1)), (2 * 0xFF + 0x80 + 1) / 3);
+    EXPECT_EQ(Channel(out.pixel(0, 1), 0), (2 * 0xFF + 0x80 + 1) / 3);
+    EXPECT_EQ(qAlpha(out.pixel(0, 0)), (0x80 + 1) / 3);
+}
+
+TEST(AreaReducer, SameSizeCopiesTheRows) {
+    AreaReducer r(QSize(2, 2), QSize(2, 2), false, true);
+    const uint8_t bgr[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    r.AddRow24(bgr);
+    r.AddRow24(bgr + 6);
+    const QImage out = r.Take();
+    EXPECT_EQ(out.pixel(0, 1), 0xFF030201u);
+    EXPECT_EQ(out.pixel(1, 1), 0xFF060504u);
+    EXPECT_EQ(out.pixel(0, 0), 0xFF090807u);
+}
+
+}  // namespace
