@@ -50,6 +50,7 @@ private:
     void DropOnPane(platform::DropData& data, float pane);
     void LoadFromDialog(platform::ImageControl* pane);
     void OpenInViewer(platform::ImageControl* pane);
+    void PrepareViewerPicture(const QString& path);
 
     std::unique_ptr<dialogs::cFileDialog> mFileDialog;
 };

@@ -40,6 +40,7 @@ void frmDuvix::LoadPaneImage(const QString& path, float pane) {
     if (target->LoadPicture(path, PaneTarget())) {
         target->SetTag(path);
         UpdateNaturalSize(target);
+        PrepareViewerPicture(path);
     }
     ArrangePanes();
     platform::SetMousePointer(platform::kPointerDefault);
@@ -76,6 +77,7 @@ void frmDuvix::LoadFromDialog(platform::ImageControl* pane) {
     if (pane->LoadPicture(mFileDialog->FileName, PaneTarget())) {
         pane->SetTag(mFileDialog->FileName);
         UpdateNaturalSize(pane);
+        PrepareViewerPicture(mFileDialog->FileName);
     }
     ArrangePanes();
 }

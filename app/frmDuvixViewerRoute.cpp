@@ -3,8 +3,24 @@
 
 #include "common/Globals.h"
 #include "common/mCommon.h"
+#include "imaging/RecentPictures.h"
 #include "platform/MousePointer.h"
 #include "viewer/frmImageViewer.h"
+
+#include <QTimer>
+
+namespace {
+// Long enough for the pane's own paint to reach the screen first.
+constexpr int kPrepareDelayMs = 50;
+}  // namespace
+
+void frmDuvix::PrepareViewerPicture(const QString& path) {
+    // The pane's picture is decoded for half the screen; the viewer's copy is decoded once the
+    // pane shows, so a double-click finds it ready as long as the file stays the same.
+    QTimer::singleShot(kPrepareDelayMs, this, [path] {
+        imaging::LoadRecentPictureFile(path, frmImageViewer::PictureTarget());
+    });
+}
 
 void frmDuvix::OpenInViewer(platform::ImageControl* pane) {
     gCurrentFile = pane->Tag();

@@ -2,6 +2,7 @@
 
 #include "common/Globals.h"
 #include "common/Units.h"
+#include "imaging/RecentPictures.h"
 #include "resources/Icons.h"
 #include "viewer/rules/ViewerFit.h"
 
@@ -29,10 +30,27 @@ void frmImageViewer::Form_Load() {
     // Every step's failure is skipped: a missing or broken file leaves an empty, black viewer
     // captioned with the path.
     SetCaption(gCurrentFile);
-    img->LoadPicture(gCurrentFile);
+    imaging::LoadResult r = imaging::LoadRecentPictureFile(gCurrentFile, PictureTarget());
+    if (r.picture) {
+        img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*r.picture)));
+    }
     mWidth = units::HimetricToTwips(static_cast<float>(img->PictureWidth()));
     mHeight = units::HimetricToTwips(static_cast<float>(img->PictureHeight()));
     mRatio = mWidth / mHeight;
+}
+
+imaging::DisplayTarget frmImageViewer::PictureTarget() {
+    imaging::DisplayTarget t = imaging::CurrentDisplayTarget();
+    t.reduceToFit = true;
+    const QScreen* s = QGuiApplication::primaryScreen();
+    if (s == nullptr) return t;
+    const double dpr = s->devicePixelRatio() > 0 ? s->devicePixelRatio() : 1.0;
+    const double dpi = s->logicalDotsPerInchX() > 0 ? s->logicalDotsPerInchX() : 96.0;
+    const int margin = qRound(viewerfit::kMargin * dpi / 1440.0 * dpr);
+    const QSize device = (QSizeF(s->geometry().size()) * dpr).toSize();
+    t.maxDevicePixels = device - QSize(2 * margin, 2 * margin);
+    if (t.maxDevicePixels.isEmpty()) t.maxDevicePixels = device;
+    return t;
 }
 
 void frmImageViewer::Form_Resize() {

@@ -3,6 +3,8 @@
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
 
+#include "imaging/Picture.h"
+
 class frmImageViewer : public platform::Form {
     Q_OBJECT
 public:
@@ -16,6 +18,10 @@ public:
     double mRatio = 0;
 
     void img_DblClick() { Unload(); }
+
+    // What the picture is decoded for: the screen less the margins, every format at its fit,
+    // so the first paint is a plain copy. Pictures prepared for it ahead are taken as they are.
+    static imaging::DisplayTarget PictureTarget();
 
 protected:
     void Form_Load() override;
