@@ -14,7 +14,8 @@ namespace imaging::detail {
 namespace {
 
 uint32_t U16(const QByteArray& b, qsizetype at) {
-    return static_cast<uint8_t>(b[at]) | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8;
+    return static_cast<uint8_t>(b[at]) | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1]))
+                                             << 8;
 }
 uint32_t U32(const QByteArray& b, qsizetype at) { return U16(b, at) | U16(b, at + 2) << 16; }
 

@@ -15,7 +15,8 @@ namespace imaging::detail {
 namespace {
 
 int ReadFromDevice(GifFileType* gif, GifByteType* out, int n) {
-    const qint64 got = static_cast<QIODevice*>(gif->UserData)->read(reinterpret_cast<char*>(out), n);
+    const qint64 got =
+        static_cast<QIODevice*>(gif->UserData)->read(reinterpret_cast<char*>(out), n);
     return got < 0 ? 0 : static_cast<int>(got);
 }
 
