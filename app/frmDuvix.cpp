@@ -14,9 +14,11 @@ const QColor kBackColor(0x80, 0x80, 0x80);
 
 frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
     SetCaption(QStringLiteral("Duvix"));
-    setWindowIcon(resources::ProgramIcon());
+    // The first paint is the grey window: the icon and the menu bar's text come right after.
+    AfterFirstPaint([this] { setWindowIcon(resources::ProgramIcon()); });
     SetBackColor(kBackColor);
     SetOLEDropMode(true);
+    ShowMenuBarAfterFirstPaint();
     AddMenuCommand(QStringLiteral("menExit"), QStringLiteral("Exit"), [this] { menExit_Click(); });
     AddMenuCommand(QStringLiteral("menImage1"), QStringLiteral("Left Image"),
                    [this] { menImage1_Click(); });

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <unordered_map>
 
 namespace platform {
@@ -117,6 +118,8 @@ void Form::SetBackColor(const QColor& color) {
 void Form::SetOLEDropMode(bool manual) { client_->SetAcceptFileDrops(manual); }
 
 void Form::SetRestoredClientSize(float widthTwips, float heightTwips, bool centred) {
+    restoredClient_ = QSizeF(widthTwips, heightTwips);
+    restoredCentred_ = centred;
     const float tpp = TwipsPerPixel();
     const int menuHeight = menuWidget() != nullptr ? menuWidget()->sizeHint().height() : 0;
     const QSize size(qRound(widthTwips / tpp), qRound(heightTwips / tpp) + menuHeight);
@@ -130,6 +133,10 @@ void Form::SetRestoredClientSize(float widthTwips, float heightTwips, bool centr
 
 void Form::AddMenuCommand(const QString& name, const QString& caption,
                           std::function<void()> command) {
+    if (menuAfterFirstPaint_) {
+        pendingMenu_.push_back({name, caption, std::move(command)});
+        return;
+    }
     if (menuBar()->actions().isEmpty()) {
         // F10 reaches the menu bar from the keyboard, as Alt does.
         auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -143,6 +150,51 @@ void Form::AddMenuCommand(const QString& name, const QString& caption,
     QAction* action = menuBar()->addAction(caption);
     action->setObjectName(name);
     connect(action, &QAction::triggered, this, [command = std::move(command)] { command(); });
+}
+
+void Form::AfterFirstPaint(std::function<void()> step) {
+    if (afterFirstPaint_.empty()) client_->installEventFilter(this);
+    afterFirstPaint_.push_back(std::move(step));
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_ && event->type() == QEvent::Paint && !afterFirstPaint_.empty()) {
+        client_->removeEventFilter(this);
+        // After this paint has reached the screen, not inside it.
+        QTimer::singleShot(0, this, [this, steps = std::move(afterFirstPaint_)] {
+            for (const auto& step : steps) step();
+        });
+        afterFirstPaint_.clear();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form::ShowMenuBarAfterFirstPaint() {
+    menuAfterFirstPaint_ = true;
+    AfterFirstPaint([this] {
+        menuAfterFirstPaint_ = false;
+        for (PendingCommand& c : pendingMenu_) {
+            AddMenuCommand(c.name, c.caption, std::move(c.command));
+        }
+        pendingMenu_.clear();
+        if (restoredClient_.isEmpty()) return;
+        if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) {
+            restoreWhenNormal_ = true;
+        } else {
+            SetRestoredClientSize(static_cast<float>(restoredClient_.width()),
+                                  static_cast<float>(restoredClient_.height()), restoredCentred_);
+        }
+    });
+}
+
+void Form::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && restoreWhenNormal_ &&
+        windowState() == Qt::WindowNoState) {
+        restoreWhenNormal_ = false;
+        SetRestoredClientSize(static_cast<float>(restoredClient_.width()),
+                              static_cast<float>(restoredClient_.height()), restoredCentred_);
+    }
 }
 
 void Form::closeEvent(QCloseEvent* event) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <typeindex>
+#include <vector>
 
 namespace platform {
 
@@ -59,6 +60,11 @@ protected:
     // A top-level menu bar item that runs its command on a single click.
     void AddMenuCommand(const QString& objectName, const QString& caption,
                         std::function<void()> command);
+    // Runs once, right after the window's first paint: for what that paint can do without.
+    void AfterFirstPaint(std::function<void()> step);
+    // The menu bar's text needs the fonts, the slowest part of a first paint: the commands
+    // added from now on form the bar right after it, and the restored size then holds it.
+    void ShowMenuBarAfterFirstPaint();
 
     virtual void Form_Load() {}
     virtual void Form_Resize() {}
@@ -69,12 +75,24 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class ClientArea;
     void RaiseKeyPress(QKeyEvent* event);
 
     ClientArea* client_;
+    std::vector<std::function<void()>> afterFirstPaint_;
+    struct PendingCommand {
+        QString name, caption;
+        std::function<void()> command;
+    };
+    std::vector<PendingCommand> pendingMenu_;
+    bool menuAfterFirstPaint_ = false;
+    QSizeF restoredClient_;  // twips; empty until set
+    bool restoredCentred_ = false;
+    bool restoreWhenNormal_ = false;
     bool loaded_ = false;
     bool unloading_ = false;
     bool keyPreview_ = false;

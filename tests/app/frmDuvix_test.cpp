@@ -20,6 +20,10 @@ protected:
         modDuvix::Main();
         form = &platform::Instance<frmDuvix>();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        // The menu bar and the icon follow the first paint.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); },
+            5000));
     }
     void TearDown() override {
         if (platform::InstanceExists<frmDuvix>()) {

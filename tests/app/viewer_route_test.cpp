@@ -59,8 +59,8 @@ TEST_F(ViewerRoute, ThePreparedCopyIsShownUntilTheFileChanges) {
 
     QFile f(picture);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(10),
-                              QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        f.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
     f.close();
     const qint64 again = ShownByViewer();
     EXPECT_NE(again, prepared.picture->image.cacheKey());

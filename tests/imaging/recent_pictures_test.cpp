@@ -64,7 +64,8 @@ TEST_F(RecentPictures, ChangedOrVanishedFilesAreReadAgain) {
 
 TEST_F(RecentPictures, OnlyAFewPicturesAreKept) {
     for (int i = 0; i < 8; ++i) {
-        const QString p = testfiles::WriteSolidPicture(dir.path(), QString("n%1.bmp").arg(i), 20, 20);
+        const QString p =
+            testfiles::WriteSolidPicture(dir.path(), QString("n%1.bmp").arg(i), 20, 20);
         ASSERT_TRUE(LoadRecentPictureFile(p, kScreen).picture);
     }
     EXPECT_LE(imaging::RecentPictureCount(), 4);

@@ -3,6 +3,7 @@
 #include "platform/Form.h"
 
 #include <gtest/gtest.h>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 
@@ -81,6 +82,48 @@ TEST(FormLife, LastUnloadEndsTheProgramAndCloseBoxUnloads) {
     b.Unload();
     EXPECT_EQ(ended, 1);
     platform::Form::SetOnLastFormUnloaded({});
+    Flush();
+}
+
+}  // namespace
+
+namespace {
+
+// A menu bar that waits for the first paint, as the comparison window's does.
+class frmLateMenu : public platform::Form {
+public:
+    frmLateMenu() : platform::Form(QStringLiteral("frmLateMenu")) {
+        ShowMenuBarAfterFirstPaint();
+        AddMenuCommand(QStringLiteral("menOne"), QStringLiteral("One"), [] {});
+        AfterFirstPaint([this] { menuShownInLaterStep = menuWidget() != nullptr; });
+        SetRestoredClientSize(6000, 3000, true);
+        Client()->installEventFilter(this);
+    }
+    bool menuHiddenAtFirstPaint = false;
+    bool menuShownInLaterStep = false;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == Client() && event->type() == QEvent::Paint && paints++ == 0) {
+            menuHiddenAtFirstPaint = menuWidget() == nullptr;
+        }
+        return platform::Form::eventFilter(watched, event);
+    }
+};
+
+TEST(FormFirstPaint, MenuBarFollowsTheFirstPaintAndTheRestoredSizeStillHoldsIt) {
+    frmLateMenu& form = platform::Instance<frmLateMenu>();
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&form] { return form.menuWidget() != nullptr && form.menuWidget()->isVisible(); }, 5000));
+    EXPECT_TRUE(form.menuHiddenAtFirstPaint);
+    EXPECT_TRUE(form.menuShownInLaterStep) << "steps run in the order given";
+    EXPECT_EQ(form.menuBar()->actions().size(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.Client()->width() == 400; }, 5000));
+    EXPECT_FLOAT_EQ(form.ScaleWidth(), 6000);
+    EXPECT_FLOAT_EQ(form.ScaleHeight(), 3000);
+    form.Unload();
     Flush();
 }
 
