@@ -29,6 +29,8 @@ frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
         img->SetStretch(true);
         img->SetOLEDropMode(true);
     }
+    img1->SetAccessibleLabel(QStringLiteral("Left pane"));
+    img2->SetAccessibleLabel(QStringLiteral("Right pane"));
     img1->Move(1530, 1215, 1995, 1995);
     img2->Move(4590, 1215, 1995, 1995);
     img1->onDblClick = [this] { img1_DblClick(); };

@@ -4,22 +4,58 @@
 #include "platform/ClientArea.h"
 #include "platform/Form.h"
 
+#include <QAccessibleWidget>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 
 namespace platform {
 
+namespace {
+
+// Screen readers announce the control as a picture rather than as an anonymous filler.
+QAccessibleInterface* AccessibleImageControl(const QString& key, QObject* object) {
+    if (key == QLatin1String("platform::ImageControl") && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 ImageControl::ImageControl(Form* form, const QString& name) : QWidget(form->Client()), form_(form) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(AccessibleImageControl);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(name);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    SetAccessibleLabel(QStringLiteral("Picture"));
 }
 
-void ImageControl::SetPicture(std::shared_ptr<const imaging::Picture> picture) {
+void ImageControl::SetPicture(std::shared_ptr<const imaging::Picture> picture,
+                              const QString& source) {
     picture_ = std::move(picture);
+    source_ = picture_ ? source : QString();
     cache_ = QImage();
+    UpdateAccessibleName();
     update();
+}
+
+void ImageControl::SetAccessibleLabel(const QString& label) {
+    label_ = label;
+    UpdateAccessibleName();
+}
+
+void ImageControl::UpdateAccessibleName() {
+    const QString shown = !picture_           ? QStringLiteral("empty")
+                          : source_.isEmpty() ? QStringLiteral("picture")
+                                              : QFileInfo(source_).fileName();
+    setAccessibleName(label_ + QStringLiteral(": ") + shown);
+    setAccessibleDescription(source_);
 }
 
 bool ImageControl::LoadPicture(const QString& path, QString* error) {
@@ -35,7 +71,7 @@ bool ImageControl::LoadPicture(const QString& path, const imaging::DisplayTarget
         }
         return false;
     }
-    SetPicture(std::make_shared<const imaging::Picture>(std::move(*r.picture)));
+    SetPicture(std::make_shared<const imaging::Picture>(std::move(*r.picture)), path);
     return true;
 }
 

@@ -19,7 +19,8 @@ class ImageControl : public QWidget {
 public:
     ImageControl(Form* form, const QString& name);
 
-    void SetPicture(std::shared_ptr<const imaging::Picture> picture);
+    // `source` is the file the picture came from; it names the control for assistive tools.
+    void SetPicture(std::shared_ptr<const imaging::Picture> picture, const QString& source = {});
     // Loads the file through the picture loader, decoded for the largest screen or for `target`;
     // on failure the control keeps its picture.
     bool LoadPicture(const QString& path, QString* error = nullptr);
@@ -37,6 +38,9 @@ public:
     bool Visible() const { return !isHidden(); }
     void SetVisible(bool visible) { setVisible(visible); }
     void SetOLEDropMode(bool manual) { setAcceptDrops(manual); }
+    // What assistive tools call the control ("Left pane"); its accessible name adds the shown
+    // file's name, or that it is empty.
+    void SetAccessibleLabel(const QString& label);
 
     // Twips, as last set (not re-derived from pixels).
     float Left() const { return left_; }
@@ -60,11 +64,15 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void UpdateAccessibleName();
+
     Form* form_;
     std::shared_ptr<const imaging::Picture> picture_;
     QImage cache_;  // the picture at this control's size in device pixels
     bool stretch_ = false;
     QString tag_;
+    QString label_;
+    QString source_;  // the file the picture came from
     float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
