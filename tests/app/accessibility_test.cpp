@@ -53,8 +53,7 @@ TEST_F(Accessibility, PanesSayWhichSideAndWhichFileTheyShow) {
     form.LoadPaneImage(left, 1);
     EXPECT_EQ(Graphics(&form), QStringList({"Left pane: sunset.JPG", "Right pane: empty"}));
     form.LoadPaneImage(right, 2);
-    EXPECT_EQ(Graphics(&form),
-              QStringList({"Left pane: sunset.JPG", "Right pane: sunset v2.bmp"}));
+    EXPECT_EQ(Graphics(&form), QStringList({"Left pane: sunset.JPG", "Right pane: sunset v2.bmp"}));
     EXPECT_EQ(form.img2->accessibleDescription(), right);
 
     // A file that does not decode leaves the pane, and so its name, as it was.
@@ -64,8 +63,7 @@ TEST_F(Accessibility, PanesSayWhichSideAndWhichFileTheyShow) {
     f.write("GIF89a not really");
     f.close();
     form.LoadPaneImage(broken, 1);
-    EXPECT_EQ(Graphics(&form),
-              QStringList({"Left pane: sunset.JPG", "Right pane: sunset v2.bmp"}));
+    EXPECT_EQ(Graphics(&form), QStringList({"Left pane: sunset.JPG", "Right pane: sunset v2.bmp"}));
 }
 
 TEST_F(Accessibility, ViewerNamesItsPictureOrSaysItIsEmpty) {
