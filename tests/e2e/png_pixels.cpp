@@ -8,7 +8,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: png_pixels FILE.png\n");
         return 2;
     }
-    const QImage image = QImage(QString::fromLocal8Bit(argv[1])).convertToFormat(QImage::Format_RGB888);
+    const QImage image =
+        QImage(QString::fromLocal8Bit(argv[1])).convertToFormat(QImage::Format_RGB888);
     if (image.isNull()) {
         std::fprintf(stderr, "png_pixels: cannot read %s\n", argv[1]);
         return 1;
