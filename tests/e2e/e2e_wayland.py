@@ -97,7 +97,8 @@ def main(binary, helper, png_pixels, artifacts):
 
         # "Left Image": the file dialog comes up over the window; a typed name loads.
         # The dialog offers JPEG files only.
-        picture = os.path.join(tempfile.mkdtemp(prefix="duvix-pics-"), "red.jpg")
+        pictures = tempfile.mkdtemp(prefix="duvix-pics-")
+        picture = os.path.join(pictures, "red.jpg")
         subprocess.run([helper, "picture", picture, "64", "48", "ff0000"], check=True,
                        env=dict(w.env, QT_QPA_PLATFORM="offscreen"))
         frames[0].find("menu item", "Left Image")[0].press(wait=False)
@@ -136,6 +137,8 @@ def main(binary, helper, png_pixels, artifacts):
     changed = {k for k in set(after[1]) | set(before[1])
                if before[1].get(k) != after[1].get(k)} - toolkit
     assert not changed, "files changed in the home folder: %r" % changed
+    for folder in (home, exe_dir, pictures):
+        shutil.rmtree(folder, ignore_errors=True)
     print("ok")
 
 
