@@ -15,6 +15,7 @@ from desktop import close, listing  # noqa: E402
 from wayland import BACKGROUND, Weston  # noqa: E402
 
 GREY = (128, 128, 128)
+PATIENCE = 60  # seconds for each awaited state: the machine may be busy
 RED = (255, 0, 0)
 
 
@@ -63,7 +64,7 @@ def main(binary, helper, png_pixels, artifacts):
         proc = w.start([binary], env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"},
                        cwd=home)
         w.wait_for(lambda: proc.poll() is not None or close(
-            w.shot().pixel(w.width // 2, w.height // 2), GREY, 2), 20,
+            w.shot().pixel(w.width // 2, w.height // 2), GREY, 2), PATIENCE,
             "the window never painted grey")
         assert proc.poll() is None, "Duvix ended at start: %s" % proc.stderr.read().decode()
         shot = w.shot("wayland-startup")
@@ -104,28 +105,28 @@ def main(binary, helper, png_pixels, artifacts):
         frames[0].find("menu item", "Left Image")[0].press(wait=False)
         dialogs = []
         w.wait_for(lambda: dialogs.extend(d for d in app.children() if d.role() == "dialog")
-                   or dialogs, 15, "no file dialog")
+                   or dialogs, PATIENCE, "no file dialog")
         name_box = []
         w.wait_for(lambda: name_box.extend(t for t in dialogs[0].find("text")
                                            if t.name().startswith("File name")) or name_box,
-                   15, "no file name box in the dialog")
+                   PATIENCE, "no file name box in the dialog")
         w.shot("wayland-dialog")
         name_box[0].call("org.a11y.atspi.EditableText.SetTextContents", "'%s'" % picture)
         # The dialog is gone before Qt could answer the press.
         dialogs[0].find("push button", "Open")[0].press(wait=False)
         w.wait_for(lambda: [p.name() for p in frames[0].find("graphic")] ==
-                   ["Left pane: red.jpg", "Right pane: empty"], 15,
+                   ["Left pane: red.jpg", "Right pane: empty"], PATIENCE,
                    "the left pane did not take the picture")
         half = (right - left) // 2
         w.wait_for(lambda: close(w.shot().pixel(left + half // 2, (top + bottom) // 2), RED, 24),
-                   10, "the left half does not show the picture")
+                   PATIENCE, "the left half does not show the picture")
         shot = w.shot("wayland-left-picture")
         assert close(shot.pixel(left + half + half // 2, (top + bottom) // 2), GREY, 2), \
             "the right half is not empty"
 
         # "Exit" ends the program at once, with code 0.
         frames[0].find("menu item", "Exit")[0].press()
-        code = proc.wait(10)
+        code = proc.wait(PATIENCE)
         err = proc.stderr.read().decode()
         assert code == 0, "exit code %d: %s" % (code, err)
         assert err == "", "messages on the way: %s" % err

@@ -37,6 +37,14 @@ class Weston:
         self.procs = []
 
     def __enter__(self):
+        try:
+            return self._start()
+        except BaseException:
+            self.__exit__()  # a half-started desktop must not outlive the test
+            raise
+
+    def _start(self):
+        self.log = None
         self.runtime = tempfile.mkdtemp(prefix="duvix-wl-")
         os.chmod(self.runtime, 0o700)
         ini = os.path.join(self.runtime, "weston.ini")
@@ -61,7 +69,7 @@ class Weston:
         self.procs.append(weston)
         env["WAYLAND_DISPLAY"] = socket
         self.env = env
-        self.wait_for(lambda: weston.poll() is not None or self.try_shot() is not None, 20,
+        self.wait_for(lambda: weston.poll() is not None or self.try_shot() is not None, 60,
                       "Weston did not start")
         if weston.poll() is not None:
             raise RuntimeError("Weston exited with %d; see weston.log" % weston.returncode)
@@ -75,7 +83,8 @@ class Weston:
                     p.wait(5)
                 except subprocess.TimeoutExpired:
                     p.kill()
-        self.log.close()
+        if self.log:
+            self.log.close()
         shutil.rmtree(self.runtime, ignore_errors=True)
 
     def start(self, argv, env=None, cwd=None):
@@ -96,7 +105,7 @@ class Weston:
         folder = tempfile.mkdtemp(dir=self.runtime)
         try:
             r = subprocess.run(["weston-screenshooter"], env=self.env, cwd=folder,
-                               capture_output=True, timeout=20)
+                               capture_output=True, timeout=60)
             pngs = [n for n in os.listdir(folder) if n.endswith(".png")]
             if r.returncode != 0 or len(pngs) != 1:
                 return None
@@ -137,7 +146,7 @@ class Weston:
                              env=self.env, capture_output=True, text=True, check=True).stdout
         return re.match(r"\('(.*)',\)", out.strip()).group(1)
 
-    def app(self, name, timeout=15):
+    def app(self, name, timeout=60):
         """The accessible application called `name`."""
         bus = self.a11y_bus()
         registry = Accessible(self.env, bus, "org.a11y.atspi.Registry",
@@ -158,7 +167,7 @@ class Accessible:
     def call(self, method, *args):
         r = subprocess.run(["gdbus", "call", "--address", self.bus, "--dest", self.dest,
                             "--object-path", self.path, "--method", method] + list(args),
-                           env=self.env, capture_output=True, text=True, timeout=20)
+                           env=self.env, capture_output=True, text=True, timeout=60)
         if r.returncode != 0:
             raise RuntimeError("%s on %s: %s" % (method, self.path, r.stderr.strip()))
         return r.stdout.strip()
