@@ -47,7 +47,7 @@ std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels
     QRectF drawn;  // 96-dpi pixels, for pictures sized by what they draw
     if (header->placeable && header->frameExtent.x() != 0 && header->frameExtent.y() != 0) {
         const double inch =
-            header->unitsPerInch ? header->unitsPerInch : 1440;  // zero: assume twips
+            header->unitsPerInch ? header->unitsPerInch : units::kTwipsPerInch;  // zero: twips
         out.widthHimetric = units::LengthToHimetric(header->frameExtent.x(), inch);
         out.heightHimetric = units::LengthToHimetric(header->frameExtent.y(), inch);
         frame.fitWindow = true;

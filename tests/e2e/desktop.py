@@ -285,6 +285,18 @@ def client_area(d, shot, wid):
     return x, y + bar, w, h - bar, bar
 
 
+def start_duvix(d, binary, home):
+    """Starts the program with home as its home and working folder. Returns the process, its
+    window and its client area once the window is maximised and painted."""
+    proc = d.start([binary], env={"HOME": home}, cwd=home)
+    wid = d.window_of("^Duvix$")
+    d.wait_maximised(wid)
+    x, y, w, h = d.geometry(wid)
+    d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
+               "the window never painted grey")
+    return proc, wid, client_area(d, d.wait_settled(), wid)
+
+
 def expected_rect(client, pane, px_w, px_h):
     """Where the panes' rule puts a picture of px_w x px_h pixels, in screen pixels."""
     cx, cy, cw, ch, _ = client

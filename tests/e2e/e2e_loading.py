@@ -5,8 +5,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (GREY, Desktop, bbox, centre, check_placed, client_area, close,  # noqa: E402
-                     drag_file, expected_rect, menu_items)
+from desktop import (Desktop, bbox, centre, check_placed, close, drag_file,  # noqa: E402
+                     expected_rect, menu_items, start_duvix)
 
 RED = (0xe0, 0x10, 0x10)
 BLUE = (0x10, 0x30, 0xe0)
@@ -18,13 +18,9 @@ def main(binary, helper, artifacts):
         blue = os.path.join(work, "wide blue.jpg")
         d.run(helper, "picture", red, "400", "300", "e01010")
         d.run(helper, "picture", blue, "2400", "1000", "1030e0")
-        proc = d.start([binary], env={"HOME": work}, cwd=work)
-        wid = d.window_of("^Duvix$")
-        d.wait_maximised(wid)
-        x, y, w, h = d.geometry(wid)
-        d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10, "no paint")
-        client = client_area(d, d.wait_settled(), wid)
+        proc, _, client = start_duvix(d, binary, work)
         cx, cy, cw, ch, bar = client
+        x, y, w = cx, cy - bar, cw  # the window's top left and width
 
         # Drag the red picture from another program onto the right half.
         rect = expected_rect(client, 2, 400, 300)

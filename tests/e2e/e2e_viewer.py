@@ -4,8 +4,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (GREY, Desktop, bbox, centre, client_area, close, drag_file,  # noqa: E402
-                     expected_rect)
+from desktop import (GREY, Desktop, bbox, centre, close, drag_file, expected_rect,  # noqa: E402
+                     start_duvix)
 
 RED = (0xe0, 0x10, 0x10)
 BLACK = (0, 0, 0)
@@ -15,12 +15,7 @@ def main(binary, helper, artifacts):
     with tempfile.TemporaryDirectory(prefix="duvix-e2e-") as work, Desktop(artifacts) as d:
         red = os.path.join(work, "red.bmp")
         d.run(helper, "picture", red, "400", "300", "e01010")
-        d.start([binary], env={"HOME": work}, cwd=work)
-        wid = d.window_of("^Duvix$")
-        d.wait_maximised(wid)
-        x, y, w, h = d.geometry(wid)
-        d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10, "no paint")
-        client = client_area(d, d.wait_settled(), wid)
+        _, _, client = start_duvix(d, binary, work)
         cx, cy, cw, ch, _ = client
         rect = expected_rect(client, 1, 400, 300)
         px, py = centre(rect)
