@@ -1,6 +1,6 @@
 #pragma once
 // The fit shared by the panes and the viewer: never enlarge, keep the ratio,
-// width first, then clamp by height; the result centred in its box.
+// width first, then clamp by height; the result centred in its box. Lengths are twips.
 #include "common/Units.h"
 
 #include <cmath>

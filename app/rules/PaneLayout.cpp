@@ -22,7 +22,7 @@ int DropHalf(float scaleWidth) {
     return static_cast<int>(whole) / 2;
 }
 
-int PaneForDrop(float scaleWidth, double x) { return x <= DropHalf(scaleWidth) ? 1 : 2; }
+int PaneForDrop(float scaleWidth, double xTwips) { return xTwips <= DropHalf(scaleWidth) ? 1 : 2; }
 
 bool IsSupportedImage(const QString& path) {
     const QString tail = path.toUpper().right(4);

@@ -17,7 +17,7 @@ units::TwipsRect PlacePane(int pane, const Boxes& boxes, double naturalWidth, do
 
 // A drop lands on the left pane when X <= half the inner width (rounded half to even, then halved).
 int DropHalf(float scaleWidth);
-int PaneForDrop(float scaleWidth, double x);
+int PaneForDrop(float scaleWidth, double xTwips);
 
 // The endings a dropped file may have, any letter case.
 bool IsSupportedImage(const QString& path);
