@@ -54,7 +54,7 @@ TEST_F(Accessibility, PanesSayWhichSideAndWhichFileTheyShow) {
     EXPECT_EQ(Graphics(&form), QStringList({"Left pane: sunset.JPG", "Right pane: empty"}));
     form.LoadPaneImage(right, 2);
     EXPECT_EQ(Graphics(&form), QStringList({"Left pane: sunset.JPG", "Right pane: sunset v2.bmp"}));
-    EXPECT_EQ(form.img2->accessibleDescription(), right);
+    EXPECT_EQ(form.img2->Surface()->accessibleDescription(), right);
 
     // A file that does not decode leaves the pane, and so its name, as it was.
     const QString broken = dir.filePath("broken.gif");
