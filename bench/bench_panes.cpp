@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -63,10 +64,10 @@ double OpenViewer(frmDuvix& form, platform::ImageControl* pane, PaintCounter& co
     QElapsedTimer timer;
     double ms = -1;
     counter.watch = [](QObject* o) {
-        auto* img = qobject_cast<platform::ImageControl*>(o);
-        if (img == nullptr || img->objectName() != QLatin1String("img")) return false;
-        auto* viewer = qobject_cast<frmImageViewer*>(img->window());
-        return viewer != nullptr && viewer->isVisible() && img->width() > 200;
+        if (!platform::InstanceExists<frmImageViewer>()) return false;
+        frmImageViewer& viewer = platform::Instance<frmImageViewer>();
+        return o == viewer.img->Surface() && viewer.isVisible() &&
+               viewer.img->Surface()->width() > 200;
     };
     counter.onPainted = [&] {
         if (ms >= 0) return;
@@ -125,8 +126,8 @@ int main(int argc, char** argv) {
     const QSize start = form.size();
     std::set<int> widths;  // proof that every frame drew a new size
     counter.watch = [&form, &widths](QObject* o) {
-        if (o == form.img1) widths.insert(form.img1->width());
-        return o == form.img1 || o == form.img2;
+        if (o == form.img1->Surface()) widths.insert(form.img1->Surface()->width());
+        return o == form.img1->Surface() || o == form.img2->Surface();
     };
     int frames = 0;
     QElapsedTimer timer;

@@ -15,6 +15,7 @@ cmake --build build-test -j"$jobs"
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_SANITIZE=ON \
   -DDUVIX_BUILD_BENCH=OFF -DDUVIX_WERROR=ON
-cmake --build build-asan -j"$jobs" --target imaging_loader_corpus_test imaging_wmf_corpus_test
+cmake --build build-asan -j"$jobs" --target imaging_loader_corpus_test imaging_wmf_corpus_test \
+  imaging_line_readers_test
 (cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus')
+  ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus|LineReaders|AreaReducer')

@@ -32,7 +32,8 @@ void frmImageViewer::Form_Load() {
     SetCaption(gCurrentFile);
     imaging::LoadResult r = imaging::LoadRecentPictureFile(gCurrentFile, PictureTarget());
     if (r.picture) {
-        img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*r.picture)));
+        img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*r.picture)),
+                        gCurrentFile);
     }
     const units::NaturalSize n =
         units::NaturalSizeFromHimetric(img->PictureWidth(), img->PictureHeight());
@@ -47,8 +48,8 @@ imaging::DisplayTarget frmImageViewer::PictureTarget() {
     const QScreen* s = QGuiApplication::primaryScreen();
     if (s == nullptr) return t;
     const double dpr = s->devicePixelRatio() > 0 ? s->devicePixelRatio() : 1.0;
-    const double dpi = s->logicalDotsPerInchX() > 0 ? s->logicalDotsPerInchX() : 96.0;
-    const int margin = qRound(viewerfit::kMargin * dpi / 1440.0 * dpr);
+    const int margin = qRound(
+        units::TwipsToPixels(kFitMargin, units::TwipsPerPixel(s->logicalDotsPerInchX())) * dpr);
     const QSize device = (QSizeF(s->geometry().size()) * dpr).toSize();
     t.maxDevicePixels = device - QSize(2 * margin, 2 * margin);
     if (t.maxDevicePixels.isEmpty()) t.maxDevicePixels = device;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 
 #include <cstdlib>
 
@@ -76,8 +77,9 @@ TEST_F(ViewerRoute, TheViewersCopyIsAtTheSizeItIsDrawn) {
     QTimer::singleShot(0, [&drawn] {
         frmImageViewer& viewer = platform::Instance<frmImageViewer>();
         EXPECT_TRUE(QTest::qWaitFor(
-            [&viewer] { return viewer.isVisible() && viewer.img->width() > 100; }, 5000));
-        drawn = viewer.img->size() * viewer.img->devicePixelRatioF();
+            [&viewer] { return viewer.isVisible() && viewer.img->Surface()->width() > 100; },
+            5000));
+        drawn = viewer.img->Surface()->size() * viewer.img->Surface()->devicePixelRatioF();
         viewer.Unload();
     });
     form->LoadPaneImage(picture, 1);
