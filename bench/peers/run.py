@@ -3,8 +3,11 @@
 Duvix reads no command line, so it is driven as a person would: "Left Image", type the
 path, and the clock starts when Enter has been sent; the probe watches the left half.
 
-Usage: dbus-run-session -- python3 bench/peers/run.py BUILD_DIR [peerbench options]
+Usage: dbus-run-session -- python3 bench/peers/run.py BUILD_DIR [--baseline OTHER_BUILD_DIR]
+       [peerbench options]
 (e.g. --viewers duvix,feh,nsxiv,qimgv-dialog --runs 5 --no-djpeg --out /tmp/r.md)
+--baseline adds "duvix-baseline", another build of Duvix driven the same way, so a change can
+be compared with the code before it in the same run (add it to --viewers).
 """
 import os
 import sys
@@ -14,17 +17,23 @@ sys.path.insert(0, HERE)
 import peerbench  # noqa: E402
 
 build = os.path.abspath(sys.argv.pop(1))
+builds = {"duvix": build}
+if "--baseline" in sys.argv:
+    at = sys.argv.index("--baseline")
+    builds["duvix-baseline"] = os.path.abspath(sys.argv[at + 1])
+    del sys.argv[at:at + 2]
 # "Left Image" is the second menu item; the left pane's centre is a quarter across.
-peerbench.VIEWERS["duvix"] = dict(
-    pkg="duvix", wm=True, start=[os.path.join(build, "duvix")],
-    drive="W=$(xdotool search --sync --onlyvisible --pid $PID | head -1); sleep 1; "
-          "Y=$(xwininfo -id $W | awk '/Absolute upper-left Y/ {print $4}'); "
-          "X=$(xwininfo -id $W | awk '/Absolute upper-left X/ {print $4}'); "
-          "xdotool mousemove $((X + 60)) $((Y + 10)) click 1; sleep 1; "
-          "xdotool type --delay 1 \"$IMG\"; sleep 0.3",
-    trigger="xdotool key --delay 0 Return",
-    probe_args=["-x", str(peerbench.SCREEN_W // 4), "-y", "560"])
-peerbench.version = (lambda orig: lambda pkg: "1.00" if pkg == "duvix" else orig(pkg))(peerbench.version)
+for name, folder in builds.items():
+    peerbench.VIEWERS[name] = dict(
+        pkg=name, wm=True, start=[os.path.join(folder, "duvix")],
+        drive="W=$(xdotool search --sync --onlyvisible --pid $PID | head -1); sleep 1; "
+              "Y=$(xwininfo -id $W | awk '/Absolute upper-left Y/ {print $4}'); "
+              "X=$(xwininfo -id $W | awk '/Absolute upper-left X/ {print $4}'); "
+              "xdotool mousemove $((X + 60)) $((Y + 10)) click 1; sleep 1; "
+              "xdotool type --delay 1 \"$IMG\"; sleep 0.3",
+        trigger="xdotool key --delay 0 Return",
+        probe_args=["-x", str(peerbench.SCREEN_W // 4), "-y", "560"])
+peerbench.version = (lambda orig: lambda pkg: "1.00" if pkg in builds else orig(pkg))(peerbench.version)
 if "--out" not in sys.argv:
     sys.argv += ["--out", os.path.join(HERE, "results.md")]
 peerbench.main()
