@@ -6,6 +6,7 @@ import os
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -19,7 +20,7 @@ def main():
     programs = {"duvix": os.path.join(build, "duvix"),
                 "bare Qt window": os.path.join(build, "bench", "bench_bare_window")}
     times = {k: [] for k in programs}
-    with Desktop() as d:
+    with tempfile.TemporaryDirectory(prefix="duvix-bench-") as shots, Desktop(shots) as d:
         for i in range(runs + 1):
             for name, exe in programs.items():
                 out = d.run(probe, "808080", exe, check=True).stdout.strip()
