@@ -279,8 +279,8 @@ QPen Player::devicePen() const {
     out.setJoinStyle(join == 0x1000   ? Qt::BevelJoin
                      : join == 0x2000 ? Qt::MiterJoin
                                       : Qt::RoundJoin);
-    // Dashes and dots only on pens of one device pixel; wider styled pens draw solid, as GDI
-    // draws them. Lengths in pixels as GDI draws them.
+    // Dashes and dots only on pens of one device pixel, with GDI's lengths in pixels; GDI draws
+    // wider styled pens solid.
     if (thinPen(width)) {
         switch (kind) {
             case kPsDash: out.setDashPattern({18, 6}); break;

@@ -95,10 +95,10 @@ QStringList Families(const Font& f) {
 }
 
 // Cell height (ascent + descent, what GDI measures a positive height against) per em of the
-// Windows faces most metafiles name, from their own metrics (Helvetica and Times are Arial and
-// Times New Roman there). The stand-ins drawn here may have
-// quite different ones: Nimbus Sans, the usual Helvetica on Linux, has a cell of 1.37 em, so
-// taking its metrics makes text a fifth smaller than its author saw it.
+// Windows faces metafiles name most, from their own metrics; Helvetica and Times are Arial and
+// Times New Roman there. The stand-ins drawn here can differ a lot: Nimbus Sans, the usual
+// Helvetica on Linux, has a cell of 1.37 em, and its metrics make text a fifth smaller than
+// its author saw it.
 std::optional<double> WindowsCellPerEm(const QString& face) {
     struct Known {
         const char* face;
