@@ -1,4 +1,4 @@
-// Every third-party picture of the shared corpus through the loader.
+// Every third-party test picture through the loader.
 // valid: loads with its declared size. invalid: fails cleanly, or is decoded leniently into a
 // whole picture (Qt's BMP and GIF readers accept several "bad" suite files). edge: either.
 // Expected-output PNGs are inputs too: PNG is not ours, so they must be refused.

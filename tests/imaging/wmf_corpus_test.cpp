@@ -1,4 +1,4 @@
-// Metafile player over every metafile of the shared test pictures.
+// Metafile player over every metafile of the third-party test pictures.
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTextStream>
