@@ -5,7 +5,7 @@
 
 namespace imaging::wmf {
 
-enum class SymbolFont { None, Wingdings };
+enum class SymbolFont { None, Wingdings, Wingdings2, Wingdings3, Webdings };
 
 SymbolFont SymbolFontOf(const QString& face);
 // The character a byte shows in that font; bytes below 0x20 stay as they are.

@@ -469,21 +469,28 @@ TEST(WmfText, PositiveHeightIsTheCellOfTheNamedFont) {
     }
 }
 
-TEST(WmfText, WingdingsLettersArePictographs) {
+TEST(WmfText, SymbolFontLettersArePictographs) {
     auto draw = [](const char* face, const QByteArray& text) {
         Wmf w;
         w.font(-80, face).select(0).rec(0x0102, {1}).textOut(20, 20, text);
         return Render(w.placeable(0, 0, 200, 150, 96)).image;
     };
-    // 'n' is a black square, 'l' a black circle; in Arial both are thin letters.
-    const QImage square = draw("Wingdings", "n"), circle = draw("WINGDINGS", "l");
-    const QRect sq = InkBox(square), ci = InkBox(circle);
-    ASSERT_FALSE(sq.isEmpty());
-    ASSERT_FALSE(ci.isEmpty());
-    EXPECT_NEAR(double(sq.width()) / sq.height(), 1.0, 0.15);
-    EXPECT_GT(Coverage(square, sq), 0.9);
-    EXPECT_NEAR(double(ci.width()) / ci.height(), 1.0, 0.15);
-    EXPECT_NEAR(Coverage(circle, ci), 0.785, 0.07);
+    // Wingdings 'n' is a black square and 'l' a black circle, Wingdings 2 0xA2 a black square,
+    // Wingdings 3 'p' a black triangle pointing up; in Arial they are thin letters.
+    const QImage square = draw("Wingdings", "n"), circle = draw("WINGDINGS", "l"),
+                 square2 = draw("Wingdings 2", "\xA2"), triangle = draw("Wingdings 3", "p");
+    for (const QImage& img : {square, circle, square2, triangle}) {
+        const QRect box = InkBox(img);
+        ASSERT_FALSE(box.isEmpty());
+        EXPECT_NEAR(double(box.width()) / box.height(), 1.0, 0.2);
+    }
+    EXPECT_GT(Coverage(square, InkBox(square)), 0.9);
+    EXPECT_GT(Coverage(square2, InkBox(square2)), 0.9);
+    EXPECT_NEAR(Coverage(circle, InkBox(circle)), 0.785, 0.07);
+    const QRect t = InkBox(triangle);
+    EXPECT_NEAR(Coverage(triangle, t), 0.5, 0.08);
+    EXPECT_LT(InkBoxIn(triangle, QRect(0, t.top(), 200, 3)).width(),
+              InkBoxIn(triangle, QRect(0, t.bottom() - 2, 200, 3)).width() / 3);
     const QImage letter = draw("Arial", "n");
     EXPECT_LT(Coverage(letter, InkBox(letter)), 0.7);
 }
