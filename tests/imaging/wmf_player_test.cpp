@@ -300,6 +300,25 @@ TEST(WmfShapes, PieFillsItsQuarter) {
     EXPECT_TRUE(Transparent(r, 70, 70));
 }
 
+TEST(WmfShapes, HatchedAndPatternBrushesFillWithTheirPattern) {
+    // HS_CROSS in red on the opaque white background; then an 8 x 8 one-bit checkerboard.
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(2, kRed, 4).select(1).rectangle(0, 0, 50, 100);
+    w.rec(0x01F9, {0, 8, 8, 2, 0x0101, 0,    0,    0,    0,    0,    0,    0,
+                   0, 0, 0, 0, 0xAA,   0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55});
+    w.select(2).rectangle(50, 0, 100, 100);
+    const Rendered r = Render(Square100(w));
+    int red = 0, white = 0, black = 0, light = 0;
+    for (int y = 10; y < 90; ++y) {
+        for (int x = 5; x < 45; ++x) red += Is(r, x, y, kRed), white += Is(r, x, y, 0xFFFFFF);
+        for (int x = 55; x < 95; ++x) black += Is(r, x, y, kBlack), light += Is(r, x, y, 0xFFFFFF);
+    }
+    EXPECT_GT(red, 200);
+    EXPECT_GT(white, 1000);
+    EXPECT_NEAR(black, 1600, 100);
+    EXPECT_NEAR(light, 1600, 100);
+}
+
 TEST(WmfShapes, ZeroWidthPenIsOneCrispDevicePixel) {
     // 30 units over 100 px: y = 10 lands a third of the way into pixel row 33.
     Wmf w;
