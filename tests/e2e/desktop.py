@@ -294,6 +294,8 @@ def start_duvix(d, binary, home):
     x, y, w, h = d.geometry(wid)
     d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
                "the window never painted grey")
+    # The menu bar follows the first paint.
+    d.wait_for(lambda: menu_bar_height(d.shot(), x, y, w) > 0, 10, "the menu bar never showed")
     return proc, wid, client_area(d, d.wait_settled(), wid)
 
 

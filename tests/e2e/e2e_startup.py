@@ -25,6 +25,9 @@ def main(binary, artifacts):
             d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
                        "the window never painted grey")
             print("window painted %.0f ms after start" % ((time.time() - t0) * 1000))
+            # The menu bar follows the first paint.
+            d.wait_for(lambda: menu_bar_height(d.shot(), x, y, w) > 0, 10,
+                       "the menu bar never showed")
             shot = d.wait_settled("startup")
             # Maximised: as wide as the screen, reaching the bottom of it.
             assert w == d.width, "not maximised: width %d" % w

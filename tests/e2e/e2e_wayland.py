@@ -67,6 +67,12 @@ def main(binary, helper, png_pixels, artifacts):
             w.shot().pixel(w.width // 2, w.height // 2), GREY, 2), PATIENCE,
             "the window never painted grey")
         assert proc.poll() is None, "Duvix ended at start: %s" % proc.stderr.read().decode()
+
+        def menu_shown():  # the menu bar follows the first paint
+            s = w.shot()
+            top, _, left, right = grey_extent(s)
+            return len(text_runs(s, left, min(right, 400), top - 16, top - 2)) == 3
+        w.wait_for(menu_shown, PATIENCE, "the menu bar never showed")
         shot = w.shot("wayland-startup")
 
         # Maximised: no desktop left anywhere, grey from edge to edge below the menu bar.
