@@ -9,6 +9,22 @@
 #include <QPainter>
 
 namespace platform {
+namespace {
+std::function<void(const ImageControlCall&)>& Observer() {
+    static std::function<void(const ImageControlCall&)> observer;
+    return observer;
+}
+
+void Tell(const ImageControlCall& call) {
+    if (Observer()) {
+        Observer()(call);
+    }
+}
+}  // namespace
+
+void SetImageControlObserver(std::function<void(const ImageControlCall&)> observer) {
+    Observer() = std::move(observer);
+}
 
 ImageControl::ImageControl(Form* form, const QString& name) : QWidget(form->Client()), form_(form) {
     setObjectName(name);
@@ -20,6 +36,12 @@ void ImageControl::SetPicture(std::shared_ptr<const imaging::Picture> picture) {
     picture_ = std::move(picture);
     cache_ = QImage();
     update();
+    Tell({this, ImageControlCall::Kind::Picture});
+}
+
+void ImageControl::SetVisible(bool visible) {
+    setVisible(visible);
+    Tell({this, visible ? ImageControlCall::Kind::Show : ImageControlCall::Kind::Hide});
 }
 
 bool ImageControl::LoadPicture(const QString& path, QString* error) {
@@ -49,6 +71,7 @@ bool ImageControl::Move(double left, double top, double width, double height) {
     const std::optional<QRect> rect =
         units::TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
     if (!rect) {
+        Tell({this, ImageControlCall::Kind::Move, left, top, width, height, false});
         return false;
     }
     left_ = static_cast<float>(left);
@@ -56,6 +79,7 @@ bool ImageControl::Move(double left, double top, double width, double height) {
     width_ = static_cast<float>(width);
     height_ = static_cast<float>(height);
     setGeometry(*rect);
+    Tell({this, ImageControlCall::Kind::Move, left, top, width, height, true});
     return true;
 }
 

@@ -13,6 +13,20 @@
 namespace platform {
 
 class Form;
+class ImageControl;
+
+// One thing an image control was told to do, as tests see it.
+struct ImageControlCall {
+    enum class Kind { Hide, Show, Move, Picture };
+    const ImageControl* control = nullptr;
+    Kind kind = Kind::Move;
+    double left = 0, top = 0, width = 0, height = 0;  // a move's values, as handed over
+    bool done = true;                                 // false for a refused move
+};
+
+// Told of every hide, show, move and picture assignment of any image control, after it took
+// effect (tests pin the order in which a window drives its controls).
+void SetImageControlObserver(std::function<void(const ImageControlCall&)> observer);
 
 class ImageControl : public QWidget {
     Q_OBJECT
@@ -35,7 +49,7 @@ public:
     QString Tag() const { return tag_; }
     void SetTag(const QString& tag) { tag_ = tag; }
     bool Visible() const { return !isHidden(); }
-    void SetVisible(bool visible) { setVisible(visible); }
+    void SetVisible(bool visible);
     void SetOLEDropMode(bool manual) { setAcceptDrops(manual); }
 
     // Twips, as last set (not re-derived from pixels).

@@ -12,7 +12,9 @@ Boxes BoxesFor(float scaleWidth, float scaleHeight) {
 
 Placement PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
     const double m = kMargin;
-    const FitSize fit = FitIntoBox(naturalWidth, ratio, b.bw, b.bh);
+    // A pane without a picture draws nothing but still takes drops: shrunk to a point at its
+    // box's centre, it cannot catch a drop meant for the other half.
+    const FitSize fit = ratio >= 0 ? FitIntoBox(naturalWidth, ratio, b.bw, b.bh) : FitSize{0, 0};
     const double boxLeft = pane == 1 ? m : 2 * m + b.bw;
     Placement p;
     p.left = static_cast<float>(boxLeft + (b.bw - fit.w) / 2);
