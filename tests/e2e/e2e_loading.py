@@ -11,6 +11,7 @@ from desktop import Desktop, close  # noqa: E402
 from e2e_startup import GREY, menu_items  # noqa: E402
 
 TWIPS = 15.0  # twips per pixel at 96 dpi
+GREEN = (0x10, 0xc0, 0x30)
 
 
 def client_area(d, shot, wid):
@@ -81,15 +82,29 @@ def main(binary, helper, artifacts):
     work = tempfile.mkdtemp(prefix="duvix-e2e-")
     red = os.path.join(work, "red picture.bmp")
     blue = os.path.join(work, "wide blue.jpg")
+    green = os.path.join(work, "green.bmp")
     with Desktop(artifacts=artifacts) as d:
         d.run(helper, "picture", red, "400", "300", "e01010")
         d.run(helper, "picture", blue, "2400", "1000", "1030e0")
+        d.run(helper, "picture", green, "300", "200", "%02x%02x%02x" % GREEN)
         proc = d.start([binary], env={"HOME": work}, cwd=work)
         wid = d.window_of("^Duvix$")
         x, y, w, h = d.geometry(wid)
         d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10, "no paint")
         client = client_area(d, d.shot(), wid)
         cx, cy, cw, ch, bar = client
+
+        # The empty right pane's design rectangle (306 to 439 px across, 81 to 214 down) lies in
+        # the left half of the maximised window: a drop there is a drop on the left half.
+        assert 439 < cw // 2, "the window is too narrow for this check"
+        drag_file(d, helper, green, cx + 372, cy + 147)
+        rect = expected_rect(client, 1, 300, 200)
+        d.wait_for(lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)),
+                                 GREEN, 40), 10, "the picture dropped on the left half never showed")
+        shot = d.shot("dropped-left-over-empty-right-pane")
+        check_placed(shot, GREEN, rect, (cx, cy, cx + cw // 2, cy + ch), "drop on the left half")
+        assert bbox(shot, GREEN, cx + cw // 2, cy, cx + cw, cy + ch) is None, \
+            "the drop on the left half reached the right pane"
 
         # Drag the red picture from another program onto the right half.
         drag_file(d, helper, red, cx + cw * 3 // 4, cy + ch // 3)

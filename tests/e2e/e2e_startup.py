@@ -1,6 +1,7 @@
 """Start the real program on a desktop, look at it, click "Exit"."""
 import os
 import shutil
+import struct
 import sys
 import tempfile
 import time
@@ -9,6 +10,18 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Desktop, close, listing  # noqa: E402
 
 GREY = (128, 128, 128)
+ORANGE = (0xf0, 0x80, 0x10)
+
+
+def write_bmp(path, width, height, rgb):
+    """A solid 24-bit BMP."""
+    row = bytes((rgb[2], rgb[1], rgb[0])) * width
+    row += b"\0" * (-len(row) % 4)
+    pixels = row * height
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54))
+        f.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0))
+        f.write(pixels)
 
 
 def menu_items(shot, x0, y0, width, bar_height):
@@ -39,11 +52,15 @@ def main(binary, artifacts):
     # A folder of its own, so nothing else writes beside the executable meanwhile.
     exe_dir = tempfile.mkdtemp(prefix="duvix-bin-")
     binary = shutil.copy2(binary, exe_dir)
+    pictures = tempfile.mkdtemp(prefix="duvix-pictures-")
+    picture = os.path.join(pictures, "orange.bmp")
+    write_bmp(picture, 200, 100, ORANGE)
     before = (listing(exe_dir), listing(home))
     with Desktop(artifacts=artifacts) as d:
         t0 = time.time()
-        proc = d.start([binary], env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"},
-                       cwd=home)
+        # Switches the toolkit would take (another caption, right-to-left layout) are not read.
+        proc = d.start([binary, "-qwindowtitle", "Other", "-reverse"],
+                       env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"}, cwd=home)
         wid = d.window_of("^Duvix$")
         x, y, w, h = d.geometry(wid)
         d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
@@ -67,6 +84,18 @@ def main(binary, artifacts):
         widths = [b - a for a, b in items]
         assert items[0][0] - x < 40, "first item not at the left"
         assert widths[0] < widths[1] <= widths[2] + 3, "item widths do not read Exit, Left Image, Right Image"
+        # A picture chosen in the dialog, as a person would: the dialog must leave no trace.
+        lx = (items[1][0] + items[1][1]) // 2
+        d.xdotool("mousemove", str(lx), str(y + bar // 2), "click", "1")
+        dialog = d.window_of("^Open$")
+        d.wait_for(lambda: d.xdotool("getwindowfocus") == dialog, 10, "the dialog took no focus")
+        d.xdotool("type", "--delay", "5", picture)
+        d.xdotool("key", "Return")
+        # 200 x 100 px is smaller than the left box: natural size, centred in the left half.
+        lx0, ly0 = x + 2 + (w - 6) // 4, y + bar + (h - bar) // 2
+        d.wait_for(lambda: close(d.shot().pixel(lx0, ly0), ORANGE, 20), 10,
+                   "the chosen picture never showed")
+        d.shot("startup-picture")
         # One click on "Exit" ends the program at once with code 0.
         ex = (items[0][0] + items[0][1]) // 2
         d.xdotool("mousemove", str(ex), str(y + bar // 2), "click", "1")
@@ -76,6 +105,7 @@ def main(binary, artifacts):
     assert before[0] == after[0], "files changed next to the executable"
     assert before[1] == after[1], "files changed in the home folder: %r" % (
         set(after[1]) ^ set(before[1]))
+    shutil.rmtree(pictures, ignore_errors=True)
     print("ok")
 
 
