@@ -30,7 +30,7 @@ def main(binary, helper, artifacts):
         before = d.shot("viewer-before")
 
         d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
-        d.window_of("^" + red.replace(".", "\\.") + "$")  # captioned with the full path
+        vwid = d.window_of("^" + red.replace(".", "\\.") + "$")  # captioned with the full path
         d.wait_for(lambda: close(d.shot().pixel(5, 5), (0, 0, 0), 2), 10, "no black viewer")
         time.sleep(0.3)
         shot = d.shot("viewer-open")
@@ -44,6 +44,15 @@ def main(binary, helper, artifacts):
         for p in [(0, 0), (shot.width - 1, 0), (0, shot.height - 1), (shot.width - 1, shot.height - 1),
                   (shot.width // 2, 1), (1, shot.height // 2), (want[0] - 5, want[1] + 100)]:
             assert close(shot.pixel(*p), (0, 0, 0), 2), "not black at %r: %r" % (p, shot.pixel(*p))
+
+        # Restored, the viewer takes its design client size, 4680 x 3195 twips, centred.
+        d.run("wmctrl", "-i", "-r", vwid, "-b", "remove,maximized_vert,maximized_horz")
+        d.wait_for(lambda: d.geometry(vwid)[2] < shot.width, 10, "the viewer did not restore")
+        vx, vy, vw, vh = d.geometry(vwid)
+        print("restored viewer", vw, vh, "at", vx, vy)
+        assert (vw, vh) == (312, 213), "restored viewer %dx%d" % (vw, vh)
+        assert abs(vx + vw / 2 - shot.width / 2) <= 8 and abs(vy + vh / 2 - shot.height / 2) <= 40, \
+            "restored viewer not centred"
 
         d.xdotool("key", "Escape")
         d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), 10, "the panes did not come back")
