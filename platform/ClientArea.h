@@ -4,7 +4,6 @@
 
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 
 class QDragMoveEvent;
 class QDropEvent;
@@ -33,9 +32,7 @@ private:
 
 // Shared by the window and the image controls: only drags that carry files are accepted.
 void AcceptFileDrag(QDragMoveEvent* event);
-// Hands a drop to a handler with its file list, Button and Shift as the platform encodes them,
-// and the position in twips.
-using DropHandler = std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)>;
+// Hands a drop to a handler, its position converted to twips.
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler);
 
 }  // namespace platform

@@ -5,23 +5,23 @@
 namespace panes {
 
 Boxes BoxesFor(float scaleWidth, float scaleHeight) {
-    const float m = kMargin;
+    const float m = kFitMargin;
     return {(static_cast<double>(scaleWidth) - m * 3) / 2,
             static_cast<double>(scaleHeight) - m * 2};
 }
 
-Placement PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
-    const double m = kMargin;
-    // A pane without a picture draws nothing but still takes drops: shrunk to a point at its
-    // box's centre, it cannot catch a drop meant for the other half.
-    const FitSize fit = ratio >= 0 ? FitIntoBox(naturalWidth, ratio, b.bw, b.bh) : FitSize{0, 0};
+units::TwipsRect PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
+    const double m = kFitMargin;
     const double boxLeft = pane == 1 ? m : 2 * m + b.bw;
-    Placement p;
-    p.left = static_cast<float>(boxLeft + (b.bw - fit.w) / 2);
-    p.top = m + (b.bh - fit.h) / 2;
-    p.width = fit.w;
-    p.height = fit.h;
-    return p;
+    if (!(ratio >= 0)) {
+        // A pane without a picture draws nothing but still takes drops: shrunk to a point at its
+        // box's centre, it cannot catch a drop meant for the other half.
+        units::TwipsRect point;
+        point.left = static_cast<float>(boxLeft + b.bw / 2);
+        point.top = m + b.bh / 2;
+        return point;
+    }
+    return FitAndCentre(boxLeft, m, b.bw, b.bh, naturalWidth, ratio);
 }
 
 int DropHalf(float scaleWidth) {
@@ -30,7 +30,7 @@ int DropHalf(float scaleWidth) {
     return static_cast<int>(whole) / 2;
 }
 
-int PaneForDrop(float scaleWidth, double x) { return x <= DropHalf(scaleWidth) ? 1 : 2; }
+int PaneForDrop(float scaleWidth, double xTwips) { return xTwips <= DropHalf(scaleWidth) ? 1 : 2; }
 
 bool IsSupportedImage(const QString& path) {
     const QString tail = path.toUpper().right(4);

@@ -75,7 +75,7 @@ TEST(ComparisonWindowDesign, PanesBeforeTheFirstLayoutAndTheDialogAfterLoad) {
         EXPECT_EQ(p.img->Width(), p.width);
         EXPECT_EQ(p.img->Height(), p.height);
         EXPECT_TRUE(p.img->Stretch());
-        EXPECT_TRUE(p.img->acceptDrops());
+        EXPECT_TRUE(p.img->Surface()->acceptDrops());
         EXPECT_EQ(p.img->GetPicture(), nullptr);
     }
     form.Load();

@@ -22,7 +22,7 @@ class PaneFit : public ::testing::TestWithParam<FitCase> {};
 TEST_P(PaneFit, FitsAndCentres) {
     const FitCase& c = GetParam();
     const panes::Boxes boxes = panes::BoxesFor(c.scaleW, c.scaleH);
-    const panes::Placement p = panes::PlacePane(c.pane, boxes, c.naturalW, c.naturalW / c.naturalH);
+    const units::TwipsRect p = panes::PlacePane(c.pane, boxes, c.naturalW, c.naturalW / c.naturalH);
     EXPECT_NEAR(p.width, c.w, 0.01);
     EXPECT_NEAR(p.height, c.h, 0.01);
     EXPECT_NEAR(p.left, c.x, 0.01);
@@ -49,17 +49,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FitCase>& tp) { return std::string(tp.param.name); });
 
 TEST(PaneFit, RightPaneLeftIsHandedOverInSinglePrecision) {
-    const panes::Placement p =
+    const units::TwipsRect p =
         panes::PlacePane(2, panes::BoxesFor(8490, 5060), 3000, 3000.0 / 9000);
     EXPECT_EQ(p.left, 5526.6665f);
 }
 
 TEST(PaneFit, TopWidthAndHeightStayInDoublePrecision) {
-    const panes::Placement p =
+    const units::TwipsRect p =
         panes::PlacePane(2, panes::BoxesFor(8490, 5060), 3000, 3000.0 / 9000);
     EXPECT_EQ(p.width, 5000.0 * (3000.0 / 9000));
     EXPECT_NE(static_cast<float>(p.width), p.width);
-    const panes::Placement q = panes::PlacePane(1, panes::BoxesFor(8490, 5060), 6000, 2.2);
+    const units::TwipsRect q = panes::PlacePane(1, panes::BoxesFor(8490, 5060), 6000, 2.2);
     EXPECT_EQ(q.height, 4200 / 2.2);
     EXPECT_EQ(q.top, 30 + (5000 - 4200 / 2.2) / 2);
     EXPECT_NE(static_cast<float>(q.top), q.top);
@@ -69,7 +69,7 @@ TEST(PaneFit, EmptyPaneShrinksToAPointAtItsBoxCentre) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const panes::Boxes b = panes::BoxesFor(8490, 5060);
     for (const int pane : {1, 2}) {
-        const panes::Placement p = panes::PlacePane(pane, b, 0, nan);
+        const units::TwipsRect p = panes::PlacePane(pane, b, 0, nan);
         EXPECT_EQ(p.width, 0);
         EXPECT_EQ(p.height, 0);
         EXPECT_FLOAT_EQ(p.left, pane == 1 ? 30 + 2100 : 4260 + 2100);
@@ -91,7 +91,7 @@ TEST(PaneFit, TinyWindowGivesNegativeBoxes) {
     const panes::Boxes b = panes::BoxesFor(60, 40);
     EXPECT_LT(b.bw, 0);
     EXPECT_LT(b.bh, 0);
-    const panes::Placement p = panes::PlacePane(1, b, 1000, 2);
+    const units::TwipsRect p = panes::PlacePane(1, b, 1000, 2);
     EXPECT_LT(p.width, 0);  // the pane's move refuses it
 }
 

@@ -2,21 +2,19 @@
 load and the default pointer after it, for a drop and for a double-click that opens the viewer.
 The X server's own cursor is read, not the program's idea of it."""
 import os
-import shutil
 import sys
 import tempfile
 import threading
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, close  # noqa: E402
-from e2e_loading import client_area, drag_file, expected_rect  # noqa: E402
-from e2e_startup import GREY  # noqa: E402
+from desktop import Desktop, centre, close, drag_file, expected_rect, start_duvix  # noqa: E402
 
 COLOUR = (0x20, 0xa0, 0x60)
+BLACK = (0, 0, 0)
 
 
 class CursorWatch:
-    """Every cursor image the X server shows, in order, as the helper reports them."""
+    """Every cursor the X server shows, in order, as (image hash, name) from the helper."""
 
     def __init__(self, d, helper):
         self.proc = d.start([helper, "watch-cursor"])
@@ -46,6 +44,7 @@ class CursorWatch:
 
 
 def shapes(d, helper):
+    """The busy and the default pointer as this toolkit shows them on this display."""
     got = {}
     for line in d.run(helper, "cursor-shapes", timeout=60).stdout.splitlines():
         role, image, name = line.split()
@@ -62,46 +61,39 @@ def same_shape(a, b):
 def busy_then_default(watch, mark, wait, arrow, what):
     def done():
         seen = watch.since(mark)
-        busy = [i for i, c in enumerate(seen) if same_shape(c, wait)]
-        return busy and same_shape(seen[-1], arrow)
+        return any(same_shape(c, wait) for c in seen) and same_shape(seen[-1], arrow)
 
-    Desktop.wait_for(done, 30, "%s: busy pointer then default not seen: %r" % (what, watch.since(mark)))
+    Desktop.wait_for(done, 60, "%s: busy pointer then default not seen: %r" % (
+        what, watch.since(mark)))
     print(what, "pointer:", " ".join(c[1] if c[1] != "-" else c[0][-4:] for c in watch.since(mark)))
 
 
 def main(binary, helper, artifacts):
-    work = tempfile.mkdtemp(prefix="duvix-e2e-")
-    big = os.path.join(work, "big.bmp")
-    with Desktop(artifacts=artifacts) as d:
+    with tempfile.TemporaryDirectory(prefix="duvix-e2e-") as work, Desktop(artifacts) as d:
         wait, arrow = shapes(d, helper)
-        assert wait != arrow
+        assert not same_shape(wait, arrow)
         # 48 MP, 144 MB: long enough to load that the pointer can be watched.
+        big = os.path.join(work, "big.bmp")
         d.run(helper, "picture", big, "8000", "6000", "%02x%02x%02x" % COLOUR, timeout=120)
-        d.start([binary], env={"HOME": work}, cwd=work)
-        wid = d.window_of("^Duvix$")
-        x, y, w, h = d.geometry(wid)
-        d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10, "no paint")
-        client = client_area(d, d.shot(), wid)
+        _, _, client = start_duvix(d, binary, work)
         cx, cy, cw, ch, _ = client
         watch = CursorWatch(d, helper)
         d.xdotool("mousemove", str(cx + cw // 2), str(cy + ch // 2))
-        d.wait_for(lambda: watch.now() and same_shape(watch.now(), arrow), 10,
+        d.wait_for(lambda: watch.now() is not None and same_shape(watch.now(), arrow), 10,
                    "no default pointer over the window")
 
         mark = watch.mark()
-        drag_file(d, helper, big, cx + cw // 4, cy + ch // 2)
         rect = expected_rect(client, 1, 8000, 6000)
-        px, py = int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)
-        d.wait_for(lambda: close(d.shot().pixel(px, py), COLOUR, 40), 60, "the picture never showed")
+        px, py = centre(rect)
+        drag_file(d, helper, big, cx + cw // 4, cy + ch // 2,
+                  lambda: close(d.shot().pixel(px, py), COLOUR, 40), "the picture never showed")
         busy_then_default(watch, mark, wait, arrow, "drop")
 
         mark = watch.mark()
         d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
-        d.wait_for(lambda: close(d.shot().pixel(5, 5), (0, 0, 0), 2), 60, "no black viewer")
+        d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2), 60, "no black viewer")
         busy_then_default(watch, mark, wait, arrow, "viewer")
-        d.shot("busy-pointer-viewer")
         d.xdotool("key", "Escape")
-    shutil.rmtree(work, ignore_errors=True)
     print("ok")
 
 

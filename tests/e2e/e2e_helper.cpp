@@ -1,7 +1,8 @@
 // Test-only helper for the end-to-end tests:
 //   e2e_helper picture PATH W H RRGGBB   writes a solid picture with a 1-px black border
 //   e2e_helper drag PATH                 shows a small window that drags PATH as a file URL when
-//   pressed
+//   pressed, and prints "drag started", "action N" as the target answers, "drop action N" at the
+//   end
 //   e2e_helper cursor-shapes             prints "wait HASH NAME" and "arrow HASH NAME": the X
 //                                        server's cursor while a window of this toolkit shows each
 //   e2e_helper watch-cursor              prints the X server's cursor "HASH NAME" each time it
@@ -26,6 +27,12 @@
 
 namespace {
 
+void Say(const QByteArray& line) {
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 class DragSource : public QLabel {
 public:
     explicit DragSource(QString path) : path_(std::move(path)) {
@@ -41,9 +48,12 @@ protected:
         auto* mime = new QMimeData;
         mime->setUrls({QUrl::fromLocalFile(path_)});
         drag->setMimeData(mime);
+        // The test reads these lines to know where the drag stands.
+        connect(drag, &QDrag::actionChanged, this,
+                [](Qt::DropAction action) { Say("action " + QByteArray::number(int(action))); });
+        Say("drag started");
         const Qt::DropAction done = drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
-        std::printf("drop action %d\n", static_cast<int>(done));
-        std::fflush(stdout);
+        Say("drop action " + QByteArray::number(int(done)));
     }
 
 private:

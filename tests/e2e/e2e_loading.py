@@ -1,142 +1,68 @@
 """Load pictures into the panes as a person would: drag a file from another program, and
 type a path into the "Left Image" dialog. Check the pixels land fitted and centred."""
 import os
-import shutil
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, close  # noqa: E402
-from e2e_startup import GREY, menu_items  # noqa: E402
+from desktop import (Desktop, bbox, centre, check_placed, close, drag_file,  # noqa: E402
+                     expected_rect, menu_items, start_duvix)
 
-TWIPS = 15.0  # twips per pixel at 96 dpi
+RED = (0xe0, 0x10, 0x10)
+BLUE = (0x10, 0x30, 0xe0)
 GREEN = (0x10, 0xc0, 0x30)
 
 
-def client_area(d, shot, wid):
-    x, y, w, h = d.geometry(wid)
-    bar = 0
-    while bar < 80 and not close(shot.pixel(x + w // 2, y + bar), GREY, 2):
-        bar += 1
-    return x, y + bar, w, h - bar, bar
-
-
-def expected_rect(client, pane, px_w, px_h):
-    """Where the panes' rule puts a picture of px_w x px_h pixels, in screen pixels."""
-    cx, cy, cw, ch, _ = client
-    himetric = lambda p: int(p * 2540 / 96 + 0.5)  # noqa: E731
-    nw, nh = himetric(px_w) * 1440 / 2540, himetric(px_h) * 1440 / 2540
-    ratio = nw / nh
-    bw, bh = (cw * TWIPS - 90) / 2, ch * TWIPS - 60
-    w = bw if nw >= bw else nw
-    h = w / ratio
-    if h > bh:
-        h, w = bh, bh * ratio
-    left = (30 if pane == 1 else 60 + bw) + (bw - w) / 2
-    top = 30 + (bh - h) / 2
-    return (cx + left / TWIPS, cy + top / TWIPS, w / TWIPS, h / TWIPS)
-
-
-def bbox(shot, colour, x0, y0, x1, y1, tol=40):
-    xs, ys = [], []
-    for y in range(y0, y1):
-        for x in range(x0, x1):
-            if close(shot.pixel(x, y), colour, tol):
-                xs.append(x)
-                ys.append(y)
-    if not xs:
-        return None
-    return min(xs), min(ys), max(xs), max(ys)
-
-
-def check_placed(shot, colour, rect, region, what):
-    box = bbox(shot, colour, *region)
-    assert box is not None, "%s: the picture is not on screen" % what
-    ex, ey, ew, eh = rect
-    got = (box[0], box[1], box[2] + 1 - box[0], box[3] + 1 - box[1])
-    want = (ex + 1, ey + 1, ew - 2, eh - 2)  # inside the picture's 1-px black border
-    print(what, "at", got, "expected", tuple(round(v, 1) for v in want))
-    # Edge rounding and the smooth scale's soft edge: within 2 px.
-    assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
-
-
-def drag_file(d, helper, path, tx, ty):
-    """Press on a window of another program that drags path, move to (tx, ty), release."""
-    src = d.start([helper, "drag", path])
-    swid = d.window_of("^e2e-drag-source$")
-    sx, sy, sw, sh = d.geometry(swid)
-    sx, sy = sx + sw // 2, sy + sh // 2
-    d.xdotool("mousemove", str(sx), str(sy))
-    d.xdotool("mousedown", "1")
-    for i in range(1, 21):
-        d.xdotool("mousemove", str(sx + (tx - sx) * i // 20), str(sy + (ty - sy) * i // 20))
-        time.sleep(0.02)
-    time.sleep(0.2)
-    d.xdotool("mouseup", "1")
-    time.sleep(0.2)
-    src.terminate()
-
-
 def main(binary, helper, artifacts):
-    work = tempfile.mkdtemp(prefix="duvix-e2e-")
-    red = os.path.join(work, "red picture.bmp")
-    blue = os.path.join(work, "wide blue.jpg")
-    green = os.path.join(work, "green.bmp")
-    with Desktop(artifacts=artifacts) as d:
+    with tempfile.TemporaryDirectory(prefix="duvix-e2e-") as work, Desktop(artifacts) as d:
+        red = os.path.join(work, "red picture.bmp")
+        blue = os.path.join(work, "wide blue.jpg")
+        green = os.path.join(work, "green.bmp")
         d.run(helper, "picture", red, "400", "300", "e01010")
         d.run(helper, "picture", blue, "2400", "1000", "1030e0")
-        d.run(helper, "picture", green, "300", "200", "%02x%02x%02x" % GREEN)
-        proc = d.start([binary], env={"HOME": work}, cwd=work)
-        wid = d.window_of("^Duvix$")
-        x, y, w, h = d.geometry(wid)
-        d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10, "no paint")
-        client = client_area(d, d.shot(), wid)
+        d.run(helper, "picture", green, "300", "200", "10c030")
+        proc, _, client = start_duvix(d, binary, work)
         cx, cy, cw, ch, bar = client
+        x, y, w = cx, cy - bar, cw  # the window's top left and width
 
         # The empty right pane's design rectangle (306 to 439 px across, 81 to 214 down) lies in
         # the left half of the maximised window: a drop there is a drop on the left half.
         assert 439 < cw // 2, "the window is too narrow for this check"
-        drag_file(d, helper, green, cx + 372, cy + 147)
         rect = expected_rect(client, 1, 300, 200)
-        d.wait_for(lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)),
-                                 GREEN, 40), 10, "the picture dropped on the left half never showed")
-        shot = d.shot("dropped-left-over-empty-right-pane")
+        drag_file(d, helper, green, cx + 372, cy + 147,
+                  lambda: close(d.shot().pixel(*centre(rect)), GREEN, 40),
+                  "the picture dropped on the left half never showed")
+        shot = d.wait_settled("dropped-left-over-empty-right-pane")
         check_placed(shot, GREEN, rect, (cx, cy, cx + cw // 2, cy + ch), "drop on the left half")
         assert bbox(shot, GREEN, cx + cw // 2, cy, cx + cw, cy + ch) is None, \
             "the drop on the left half reached the right pane"
 
         # Drag the red picture from another program onto the right half.
-        drag_file(d, helper, red, cx + cw * 3 // 4, cy + ch // 3)
         rect = expected_rect(client, 2, 400, 300)
-        d.wait_for(lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)),
-                                 (0xe0, 0x10, 0x10), 40), 10, "the dropped picture never showed")
-        time.sleep(0.3)
-        shot = d.shot("dropped-right")
-        check_placed(shot, (0xe0, 0x10, 0x10), rect, (cx + cw // 2, cy, cx + cw, cy + ch), "drop")
-        assert bbox(shot, (0xe0, 0x10, 0x10), cx, cy, cx + cw // 2 - 5, cy + ch) is None, \
+        drag_file(d, helper, red, cx + cw * 3 // 4, cy + ch // 3,
+                  lambda: close(d.shot().pixel(*centre(rect)), RED, 40),
+                  "the dropped picture never showed")
+        shot = d.wait_settled("dropped-right")
+        check_placed(shot, RED, rect, (cx + cw // 2, cy, cx + cw, cy + ch), "drop")
+        assert bbox(shot, RED, cx, cy, cx + cw // 2 - 5, cy + ch) is None, \
             "the drop reached the left pane"
 
         # "Left Image": type a path into the open dialog and press Enter.
         items = menu_items(shot, x, y, min(w, 600), bar)
         assert len(items) == 3, items
-        d.xdotool("mousemove", str((items[1][0] + items[1][1]) // 2), str(y + bar // 2), "click", "1")
-        dwid = d.window_of("^Open$")
-        time.sleep(0.5)
+        d.xdotool("mousemove", str((items[1][0] + items[1][1]) // 2), str(y + bar // 2),
+                  "click", "1")
+        d.wait_focused(d.window_of("^Open$"), "the Open dialog")
         d.xdotool("type", "--delay", "5", blue)
-        time.sleep(0.2)
         d.xdotool("key", "Return")
         rect = expected_rect(client, 1, 2400, 1000)
-        d.wait_for(lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)),
-                                 (0x10, 0x30, 0xe0), 40), 10, "the chosen picture never showed")
-        time.sleep(0.3)
-        shot = d.shot("menu-left")
-        check_placed(shot, (0x10, 0x30, 0xe0), rect, (cx, cy, cx + cw // 2, cy + ch), "menu")
-        check_placed(shot, (0xe0, 0x10, 0x10), expected_rect(client, 2, 400, 300),
+        d.wait_for(lambda: close(d.shot().pixel(*centre(rect)), BLUE, 40), 10,
+                   "the chosen picture never showed")
+        shot = d.wait_settled("menu-left")
+        check_placed(shot, BLUE, rect, (cx, cy, cx + cw // 2, cy + ch), "menu")
+        check_placed(shot, RED, expected_rect(client, 2, 400, 300),
                      (cx + cw // 2, cy, cx + cw, cy + ch), "right pane kept")
-        del dwid
         proc.terminate()
-    shutil.rmtree(work, ignore_errors=True)
     print("ok")
 
 
