@@ -6,6 +6,9 @@
 #include "resources/Icons.h"
 #include "viewer/rules/ViewerFit.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace {
 // The restored window's client area (twips), centred on the screen.
 constexpr float kDesignClientWidth = 4680;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <QDateTime>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -76,9 +77,11 @@ TEST_F(ViewerRoute, TheViewersCopyIsAtTheSizeItIsDrawn) {
     QSize drawn;
     QTimer::singleShot(0, [&drawn] {
         frmImageViewer& viewer = platform::Instance<frmImageViewer>();
+        // Covering the screen, as a window manager maximises it (the test platform does not).
+        const QRect screen = viewer.screen()->geometry();
+        viewer.setGeometry(screen);
         EXPECT_TRUE(QTest::qWaitFor(
-            [&viewer] { return viewer.isVisible() && viewer.img->Surface()->width() > 100; },
-            5000));
+            [&] { return viewer.isVisible() && viewer.Client()->size() == screen.size(); }, 5000));
         drawn = viewer.img->Surface()->size() * viewer.img->Surface()->devicePixelRatioF();
         viewer.Unload();
     });

@@ -24,6 +24,10 @@ protected:
         form->Load();
         form->Show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        // The menu bar follows the first paint; once it is there the layout is settled.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); },
+            5000));
         picture = testfiles::WriteSolidPicture(dir.path(), "p.bmp", 300, 200, 0xff0000);
         form->LoadPaneImage(picture, 1);
         ASSERT_EQ(form->img1->Tag(), picture);
