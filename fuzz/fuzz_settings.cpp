@@ -4,11 +4,13 @@
 #include "common/mCommon.h"
 #include "platform/PrivateProfile.h"
 
+#include <unistd.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,9 +28,39 @@ QByteArray Take(const std::uint8_t*& data, std::size_t& size) {
     return out;
 }
 
+// One folder per process, named after it. libFuzzer's fork mode ends its workers in ways that
+// skip every clean-up (a timeout, a crash), so each process first takes away the folders of
+// those no longer running, and its own goes when it exits normally.
+const QString kFolderPrefix = QStringLiteral("duvix-fuzz-settings-");
+
+QString& Folder() {
+    static QString folder;
+    return folder;
+}
+
+void RemoveOwnFolder() {
+    if (!Folder().isEmpty()) QDir(Folder()).removeRecursively();
+}
+
+void RemoveFoldersOfEndedProcesses() {
+    const QDir temp(QDir::tempPath());
+    for (const QString& name : temp.entryList({kFolderPrefix + '*'}, QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = static_cast<pid_t>(name.mid(kFolderPrefix.size()).toLongLong(&ok));
+        if (ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
+            QDir(temp.filePath(name)).removeRecursively();
+        }
+    }
+}
+
 const QString& FilePath() {
-    static QTemporaryDir* dir = new QTemporaryDir;  // lives for the whole run
-    static const QString path = QDir(dir->path()).filePath("fuzz.ini");
+    static const QString path = [] {
+        RemoveFoldersOfEndedProcesses();
+        Folder() = QDir(QDir::tempPath()).filePath(kFolderPrefix + QString::number(::getpid()));
+        if (!QDir().mkpath(Folder())) std::abort();
+        std::atexit(RemoveOwnFolder);
+        return QDir(Folder()).filePath("fuzz.ini");
+    }();
     return path;
 }
 
@@ -57,6 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (platform::WritePrivateProfileText(section, key, QStringLiteral("written"), FilePath())) {
         if (platform::GetPrivateProfileText(section, key, QString(), 255, FilePath()) !=
             QStringLiteral("written")) {
+            std::abort();
+        }
+    } else {
+        // A refused write leaves every byte where it was.
+        QFile f(FilePath());
+        if (!f.open(QIODevice::ReadOnly) ||
+            f.readAll() != QByteArray::fromRawData(reinterpret_cast<const char*>(data),
+                                                   static_cast<qsizetype>(size))) {
             std::abort();
         }
     }

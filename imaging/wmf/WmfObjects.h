@@ -66,6 +66,7 @@ public:
 
 private:
     std::vector<std::optional<Object>> slots_;
+    size_t firstFree_ = 0;  // no free slot below it: a full table costs no search per record
 };
 
 QColor ColorRef(uint32_t colorRef);
