@@ -7,10 +7,10 @@
 #include <QString>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #else
 #include <QFileInfo>
 #endif
@@ -29,7 +29,7 @@ inline Opened OpenForReading(QFile& file, const QString& path) {
         fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return errno == ENOENT ? Opened::Missing : Opened::Failed;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return Opened::NotRegular;

@@ -2,6 +2,7 @@
 // key length byte, key, then the file's bytes. Checks the read buffer's bound and that a
 // value just written reads back, whatever the file held before.
 #include "common/mCommon.h"
+#include "fuzz/TempFolder.h"
 #include "platform/PrivateProfile.h"
 
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,39 +27,9 @@ QByteArray Take(const std::uint8_t*& data, std::size_t& size) {
     return out;
 }
 
-// One folder per process, named after it. libFuzzer's fork mode ends its workers in ways that
-// skip every clean-up (a timeout, a crash), so each process first takes away the folders of
-// those no longer running, and its own goes when it exits normally.
-const QString kFolderPrefix = QStringLiteral("duvix-fuzz-settings-");
-
-QString& Folder() {
-    static QString folder;
-    return folder;
-}
-
-void RemoveOwnFolder() {
-    if (!Folder().isEmpty()) QDir(Folder()).removeRecursively();
-}
-
-void RemoveFoldersOfEndedProcesses() {
-    const QDir temp(QDir::tempPath());
-    for (const QString& name : temp.entryList({kFolderPrefix + '*'}, QDir::Dirs)) {
-        bool ok = false;
-        const pid_t pid = static_cast<pid_t>(name.mid(kFolderPrefix.size()).toLongLong(&ok));
-        if (ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
-            QDir(temp.filePath(name)).removeRecursively();
-        }
-    }
-}
-
 const QString& FilePath() {
-    static const QString path = [] {
-        RemoveFoldersOfEndedProcesses();
-        Folder() = QDir(QDir::tempPath()).filePath(kFolderPrefix + QString::number(::getpid()));
-        if (!QDir().mkpath(Folder())) std::abort();
-        std::atexit(RemoveOwnFolder);
-        return QDir(Folder()).filePath("fuzz.ini");
-    }();
+    static const QString path =
+        QDir(fuzzing::TempFolder(QStringLiteral("duvix-fuzz-settings-"))).filePath("fuzz.ini");
     return path;
 }
 

@@ -6,23 +6,23 @@
 #include <gtest/gtest.h>
 #include <QBuffer>
 #include <QByteArray>
-#include <QImage>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <stdio.h>  // renameat2
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <fcntl.h>
 #include <functional>
-#include <sys/resource.h>
-#include <stdio.h>  // renameat2
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -57,9 +57,7 @@ LoadResult Timed(const std::function<LoadResult()>& load, double* seconds) {
 
 void Put16(QByteArray& b, int v) { b += char(v & 0xFF), b += char((v >> 8) & 0xFF); }
 void Put16Be(QByteArray& b, int v) { b += char((v >> 8) & 0xFF), b += char(v & 0xFF); }
-void Put32(QByteArray& b, uint32_t v) {
-    Put16(b, int(v & 0xFFFF)), Put16(b, int(v >> 16));
-}
+void Put32(QByteArray& b, uint32_t v) { Put16(b, int(v & 0xFFFF)), Put16(b, int(v >> 16)); }
 
 // ---- JPEG ----
 
@@ -233,8 +231,8 @@ private:
     QByteArray body_;
 };
 
-constexpr uint16_t kCreatePen = 0x02FA, kCreateBrush = 0x02FC, kSelect = 0x012D,
-                   kDelete = 0x01F0, kPolygon = 0x0324, kPolyline = 0x0325;
+constexpr uint16_t kCreatePen = 0x02FA, kCreateBrush = 0x02FC, kSelect = 0x012D, kDelete = 0x01F0,
+                   kPolygon = 0x0324, kPolyline = 0x0325;
 
 LoadResult RenderTimed(const QByteArray& bytes, double* seconds) {
     return Timed([&] { return LoadPictureData(bytes, kScreen); }, seconds);
@@ -293,13 +291,13 @@ TEST(HostileMetafiles, InfiniteScalesInRegionRecordsAreClamped) {
     // without bound, and region records multiply their lengths by it. Checked by the
     // float-cast-overflow sanitizer; here it must simply draw.
     Wmf w;
-    w.Rec(0x020C, {1080 * 15, 1920 * 15});  // SetWindowExt
+    w.Rec(0x020C, {1080 * 15, 1920 * 15});                             // SetWindowExt
     for (int i = 0; i < 80; ++i) w.Rec(0x0410, {32767, 1, 32767, 1});  // ScaleWindowExt
-    w.Rec(kCreateBrush, {0, 0x00FF, 0, 0});                             // object 0
+    w.Rec(kCreateBrush, {0, 0x00FF, 0, 0});                            // object 0
     w.Rec(0x06FF, {0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 10});  // CreateRegion (its box), object 1
-    w.Rec(0x012C, {1});                                   // SelectClipRegion
-    w.Rec(0x0220, {7, 7});                                // OffsetClipRgn
-    w.Rec(0x0429, {1, 0, 3, 3});                          // FrameRegion: region, brush, h, w
+    w.Rec(0x012C, {1});                                  // SelectClipRegion
+    w.Rec(0x0220, {7, 7});                               // OffsetClipRgn
+    w.Rec(0x0429, {1, 0, 3, 3});                         // FrameRegion: region, brush, h, w
     double seconds = 0;
     const LoadResult r = RenderTimed(w.Placeable(), &seconds);
     EXPECT_TRUE(r.picture) << r.error.toStdString();
