@@ -6,11 +6,11 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
-#include <sys/stat.h>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace fuzzing {
 
