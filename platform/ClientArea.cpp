@@ -3,6 +3,7 @@
 #include "platform/Form.h"
 
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 
@@ -24,24 +25,52 @@ int16_t DropShift(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::AltModifier) s |= 4;
     return s;
 }
+
+// Copy, or else Link, whatever the source proposes; never Move: a source that honours Move
+// deletes the original once the drop is taken.
+Qt::DropAction SafeAction(Qt::DropActions possible) {
+    if (possible & Qt::CopyAction) return Qt::CopyAction;
+    if (possible & Qt::LinkAction) return Qt::LinkAction;
+    return Qt::IgnoreAction;
+}
 }  // namespace
 
 void AcceptFileDrag(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
+    const Qt::DropAction action = SafeAction(event->possibleActions());
+    // Text, remote addresses and empty lists carry no file: the pointer shows a refusal.
+    if (action != Qt::IgnoreAction && DropData::FromMime(event->mimeData()).Count() > 0) {
+        event->setDropAction(action);
+        event->accept();
+    } else {
+        event->ignore();
     }
 }
 
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler) {
     DropData data = DropData::FromMime(event->mimeData());
-    auto effect = static_cast<int32_t>(event->dropAction());
+    // Only a regular file is taken (a folder or a pipe is not); anything else is refused and
+    // not handed on, so the source learns that nothing happened.
+    const Qt::DropAction safe = SafeAction(event->possibleActions());
+    if (safe == Qt::IgnoreAction || data.Count() == 0 || !QFileInfo(data.Files(1)).isFile()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    auto effect = static_cast<int32_t>(safe);
     const QPointF p = event->position();
     if (handler) {
         handler(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
                 static_cast<float>(p.x()) * twipsPerPixel,
                 static_cast<float>(p.y()) * twipsPerPixel);
     }
-    event->acceptProposedAction();
+    const auto done = static_cast<Qt::DropAction>(effect);
+    if (done == Qt::CopyAction || done == Qt::LinkAction) {
+        event->setDropAction(done);
+        event->accept();
+    } else {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
 }
 
 ClientArea::ClientArea(Form* form) : QWidget(form), form_(form) {

@@ -31,10 +31,13 @@ private:
     Form* form_;
 };
 
-// Shared by the window and the image controls: only drags that carry files are accepted.
+// Shared by the window and the image controls: only drags that carry a local file and allow
+// Copy (or Link) are accepted, and only as Copy (or Link).
 void AcceptFileDrag(QDragMoveEvent* event);
 // Hands a drop to a handler with its file list, Button and Shift as the platform encodes them,
-// and the position in twips.
+// and the position in twips, when its first file is a regular file; other drops are refused
+// without reaching the handler. Effect comes in as Copy (or Link); the drop is accepted with
+// what the handler leaves there, if that is Copy or Link, and refused otherwise.
 using DropHandler = std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)>;
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler);
 

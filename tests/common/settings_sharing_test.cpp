@@ -9,11 +9,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <fcntl.h>
-#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -60,9 +60,8 @@ TEST(SettingsSharing, AWriterThatCannotGetTheLockRefusesAndChangesNothing) {
     // A fresh lock of a writer on another machine: it cannot be seen to have died, so it holds
     // until it is older than any write could take, and the bounded wait ends in a refusal.
     WriteBytes(ini + ".lock", QByteArray::number(qint64(::getpid())) + "\nwriter\nelsewhere\n");
-    auto write = std::async(std::launch::async, [&] {
-        return WritePrivateProfileText("S", "k", "new", ini);
-    });
+    auto write = std::async(std::launch::async,
+                            [&] { return WritePrivateProfileText("S", "k", "new", ini); });
     ASSERT_EQ(write.wait_for(std::chrono::seconds(60)), std::future_status::ready)
         << "the wait for the lock is not bounded";
     EXPECT_FALSE(write.get());
@@ -102,8 +101,7 @@ TEST(SettingsSharing, PathsThatNameNoRegularFileAreNeverOpenedOrReplaced) {
             const bool written = WritePrivateProfileText("S", "k", "v", path);
             return std::pair{read, written};
         });
-        const bool blocked =
-            calls.wait_for(std::chrono::seconds(60)) != std::future_status::ready;
+        const bool blocked = calls.wait_for(std::chrono::seconds(60)) != std::future_status::ready;
         while (calls.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
             for (const int mode : {O_WRONLY, O_RDONLY}) {
                 const int fd = ::open(QFile::encodeName(fifo).constData(), mode | O_NONBLOCK);
