@@ -33,12 +33,19 @@ Qt::DropAction SafeAction(Qt::DropActions possible) {
     if (possible & Qt::LinkAction) return Qt::LinkAction;
     return Qt::IgnoreAction;
 }
+
+// Only a regular file is taken: not text, a remote address, an empty list, a folder or a pipe.
+bool BringsAFile(const DropData& data) {
+    return data.Count() > 0 && QFileInfo(data.Files(1)).isFile();
+}
+
 }  // namespace
 
+// Refused already while the drag passes over: some sources report the last answer given
+// then, not the one given at the drop.
 void AcceptFileDrag(QDragMoveEvent* event) {
     const Qt::DropAction action = SafeAction(event->possibleActions());
-    // Text, remote addresses and empty lists carry no file: the pointer shows a refusal.
-    if (action != Qt::IgnoreAction && DropData::FromMime(event->mimeData()).Count() > 0) {
+    if (action != Qt::IgnoreAction && BringsAFile(DropData::FromMime(event->mimeData()))) {
         event->setDropAction(action);
         event->accept();
     } else {
@@ -48,10 +55,9 @@ void AcceptFileDrag(QDragMoveEvent* event) {
 
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler) {
     DropData data = DropData::FromMime(event->mimeData());
-    // Only a regular file is taken (a folder or a pipe is not); anything else is refused and
-    // not handed on, so the source learns that nothing happened.
+    // Anything else is refused and not handed on, so the source learns nothing happened.
     const Qt::DropAction safe = SafeAction(event->possibleActions());
-    if (safe == Qt::IgnoreAction || data.Count() == 0 || !QFileInfo(data.Files(1)).isFile()) {
+    if (safe == Qt::IgnoreAction || !BringsAFile(data)) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;

@@ -31,8 +31,8 @@ private:
     Form* form_;
 };
 
-// Shared by the window and the image controls: only drags that carry a local file and allow
-// Copy (or Link) are accepted, and only as Copy (or Link).
+// Shared by the window and the image controls: only drags whose first local file is a regular
+// file and that allow Copy (or Link) are accepted, and only as Copy (or Link).
 void AcceptFileDrag(QDragMoveEvent* event);
 // Hands a drop to a handler with its file list, Button and Shift as the platform encodes them,
 // and the position in twips, when its first file is a regular file; other drops are refused

@@ -117,7 +117,7 @@ TEST_F(DropAction, DragsWithoutALocalFileAreRefusedOnEntry) {
     EXPECT_TRUE(pointer.isEmpty());
 }
 
-TEST_F(DropAction, FoldersPipesAndVanishedFilesAreRefusedAtTheDrop) {
+TEST_F(DropAction, FoldersPipesAndVanishedFilesAreRefused) {
     const QString folder = dir.filePath("pictures.jpg");
     ASSERT_TRUE(QDir().mkdir(folder));
     const QString pipe = dir.filePath("pipe.jpg");
@@ -128,6 +128,7 @@ TEST_F(DropAction, FoldersPipesAndVanishedFilesAreRefusedAtTheDrop) {
         const std::unique_ptr<QMimeData> mime(Urls({QUrl::fromLocalFile(path)}));
         for (QWidget* target : Targets()) {
             const Answer a = Drag(target, *mime, all, Qt::MoveAction);
+            EXPECT_FALSE(a.enterAccepted) << path.toStdString();
             EXPECT_FALSE(a.dropAccepted) << path.toStdString();
             EXPECT_EQ(a.action, Qt::IgnoreAction) << path.toStdString();
         }

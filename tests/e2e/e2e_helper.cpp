@@ -1,7 +1,9 @@
 // Test-only helper for the end-to-end tests:
 //   e2e_helper picture PATH W H RRGGBB   writes a solid picture with a 1-px black border
-//   e2e_helper drag PATH                 shows a small window that drags PATH as a file URL when
-//   pressed
+//   e2e_helper drag WHAT [move]          shows a small window that, when pressed, drags WHAT (a
+//   path, as a file URL, or any other URL) offering Copy, Move and Link and proposing Move, or
+//   with "move" offering Move alone; prints each answer of the target while the drag passes
+//   ("status N") and the action the drop ended with ("drop action N", 0 for none)
 #include <QApplication>
 #include <QDrag>
 #include <QImage>
@@ -16,7 +18,7 @@ namespace {
 
 class DragSource : public QLabel {
 public:
-    explicit DragSource(QString path) : path_(std::move(path)) {
+    DragSource(QString what, bool moveOnly) : what_(std::move(what)), moveOnly_(moveOnly) {
         setText(QStringLiteral("drag me"));
         setWindowTitle(QStringLiteral("e2e-drag-source"));
         setAlignment(Qt::AlignCenter);
@@ -27,15 +29,24 @@ protected:
     void mousePressEvent(QMouseEvent*) override {
         auto* drag = new QDrag(this);
         auto* mime = new QMimeData;
-        mime->setUrls({QUrl::fromLocalFile(path_)});
+        const QUrl url = what_.startsWith('/') ? QUrl::fromLocalFile(what_) : QUrl(what_);
+        mime->setUrls({url});
         drag->setMimeData(mime);
-        const Qt::DropAction done = drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+        const Qt::DropActions offered =
+            moveOnly_ ? Qt::MoveAction : Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        // The target's answers while the drag passes over it, so a test knows when to let go.
+        QObject::connect(drag, &QDrag::actionChanged, [](Qt::DropAction action) {
+            std::printf("status %d\n", static_cast<int>(action));
+            std::fflush(stdout);
+        });
+        const Qt::DropAction done = drag->exec(offered, Qt::MoveAction);
         std::printf("drop action %d\n", static_cast<int>(done));
         std::fflush(stdout);
     }
 
 private:
-    QString path_;
+    QString what_;
+    bool moveOnly_;
 };
 
 int WritePicture(const QString& path, int w, int h, const QString& rgb) {
@@ -56,12 +67,12 @@ int main(int argc, char** argv) {
     if (args.size() == 6 && args[1] == "picture") {
         return WritePicture(args[2], args[3].toInt(), args[4].toInt(), args[5]);
     }
-    if (args.size() == 3 && args[1] == "drag") {
-        DragSource source(args[2]);
+    if ((args.size() == 3 || (args.size() == 4 && args[3] == "move")) && args[1] == "drag") {
+        DragSource source(args[2], args.size() == 4);
         source.setGeometry(20, 200, 160, 80);
         source.show();
         return QApplication::exec();
     }
-    std::fprintf(stderr, "usage: e2e_helper picture PATH W H RRGGBB | drag PATH\n");
+    std::fprintf(stderr, "usage: e2e_helper picture PATH W H RRGGBB | drag WHAT [move]\n");
     return 2;
 }

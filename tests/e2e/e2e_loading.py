@@ -1,6 +1,7 @@
 """Load pictures into the panes as a person would: drag a file from another program, and
 type a path into the "Left Image" dialog. Check the pixels land fitted and centred."""
 import os
+import select
 import shutil
 import sys
 import tempfile
@@ -60,9 +61,26 @@ def check_placed(shot, colour, rect, region, what):
     assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
 
 
-def drag_file(d, helper, path, tx, ty):
-    """Press on a window of another program that drags path, move to (tx, ty), release."""
-    src = d.start([helper, "drag", path])
+def read_line(pipe, timeout):
+    """One line from a child's output, waiting at most timeout seconds for it."""
+    end = time.time() + timeout
+    data = b""
+    while not data.endswith(b"\n") and time.time() < end:
+        ready, _, _ = select.select([pipe], [], [], max(0.0, end - time.time()))
+        if not ready:
+            break
+        chunk = os.read(pipe.fileno(), 1)
+        if not chunk:
+            break
+        data += chunk
+    return data.decode(errors="replace").strip()
+
+
+def drag_file(d, helper, what, tx, ty, move_only=False, until=None):
+    """Press on a window of another program that drags what (a path or a URL), move to
+    (tx, ty), release. Returns the action the drop target answered (0: refused). An accepted
+    drop still fetches the file list from the source: the source stays until `until` holds."""
+    src = d.start([helper, "drag", what] + (["move"] if move_only else []))
     swid = d.window_of("^e2e-drag-source$")
     sx, sy, sw, sh = d.geometry(swid)
     sx, sy = sx + sw // 2, sy + sh // 2
@@ -71,10 +89,56 @@ def drag_file(d, helper, path, tx, ty):
     for i in range(1, 21):
         d.xdotool("mousemove", str(sx + (tx - sx) * i // 20), str(sy + (ty - sy) * i // 20))
         time.sleep(0.02)
-    time.sleep(0.2)
+    # Over the target, until it answers "accepted" (a refusal is no change, so give up after
+    # a while): letting go earlier drops on an unanswered drag.
+    end = time.time() + 4
+    line = ""
+    while time.time() < end:
+        d.xdotool("mousemove", str(tx + int(time.time() * 10) % 2), str(ty))
+        line = read_line(src.stdout, 0.3)
+        if line.startswith("status ") and line != "status 0":
+            break
     d.xdotool("mouseup", "1")
-    time.sleep(0.2)
-    src.terminate()
+    while not line.startswith("drop action "):
+        line = read_line(src.stdout, 15)
+        if not line:
+            break
+    try:
+        assert line.startswith("drop action "), \
+            "dragging %s, the source reported %r" % (what, line)
+        action = int(line.split()[-1])
+        if action and until:
+            d.wait_for(until, 10, "the dropped picture never showed")
+    finally:
+        src.terminate()
+        src.wait(5)
+    return action
+
+
+COPY = 1
+
+
+def refused_drops(d, helper, work, client):
+    """Drops that bring no picture, or that offer only Move, are refused: the source is told
+    nothing happened (a source honouring Move would otherwise delete its file)."""
+    cx, cy, cw, ch, _ = client
+    green = os.path.join(work, "green.bmp")
+    d.run(helper, "picture", green, "300", "300", "10e010")
+    folder = os.path.join(work, "folder.jpg")
+    os.mkdir(folder)
+    pipe = os.path.join(work, "pipe.jpg")
+    os.mkfifo(pipe)
+    at = (cx + cw // 4, cy + ch // 2)
+    action = drag_file(d, helper, green, *at, move_only=True)
+    assert action == 0, "a move-only drag was answered %d" % action
+    assert os.path.exists(green), "the moved picture is gone"
+    for what in (folder, pipe, "https://example.org/remote.jpg"):
+        action = drag_file(d, helper, what, *at)
+        assert action == 0, "%s was answered %d" % (what, action)
+    shot = d.shot("refused-drops")
+    assert bbox(shot, (0x10, 0xe0, 0x10), cx, cy, cx + cw, cy + ch) is None, \
+        "a refused drop loaded a picture"
+    print("refused drops: all answered 0")
 
 
 def main(binary, helper, artifacts):
@@ -91,11 +155,17 @@ def main(binary, helper, artifacts):
         client = client_area(d, d.shot(), wid)
         cx, cy, cw, ch, bar = client
 
-        # Drag the red picture from another program onto the right half.
-        drag_file(d, helper, red, cx + cw * 3 // 4, cy + ch // 3)
+        refused_drops(d, helper, work, client)
+
+        # Drag the red picture from another program onto the right half; the source proposes
+        # Move and is answered Copy.
         rect = expected_rect(client, 2, 400, 300)
-        d.wait_for(lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)),
-                                 (0xe0, 0x10, 0x10), 40), 10, "the dropped picture never showed")
+        action = drag_file(d, helper, red, cx + cw * 3 // 4, cy + ch // 3,
+                           until=lambda: close(d.shot().pixel(int(rect[0] + rect[2] / 2),
+                                                              int(rect[1] + rect[3] / 2)),
+                                               (0xe0, 0x10, 0x10), 40))
+        assert action == COPY, "the picture's drop was answered %d" % action
+        assert os.path.exists(red)
         time.sleep(0.3)
         shot = d.shot("dropped-right")
         check_placed(shot, (0xe0, 0x10, 0x10), rect, (cx + cw // 2, cy, cx + cw, cy + ch), "drop")

@@ -23,10 +23,10 @@ def main(binary, helper, artifacts):
         d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10, "no paint")
         client = client_area(d, d.shot(), wid)
         cx, cy, cw, ch, _ = client
-        drag_file(d, helper, red, cx + cw // 4, cy + ch // 2)
         rect = expected_rect(client, 1, 400, 300)
         px, py = int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)
-        d.wait_for(lambda: close(d.shot().pixel(px, py), RED, 40), 10, "the picture never showed")
+        assert drag_file(d, helper, red, cx + cw // 4, cy + ch // 2,
+                         until=lambda: close(d.shot().pixel(px, py), RED, 40)) == 1
         before = d.shot("viewer-before")
 
         d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
