@@ -4,7 +4,8 @@ set -euo pipefail
 
 run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libsimpleini-dev libjpeg62-turbo-dev)
 test_pkgs=(libgtest-dev python3 xvfb openbox xdotool x11-utils x11-apps wmctrl dbus dbus-x11
-           desktop-file-utils clang-format binutils-mingw-w64-x86-64 dpkg-dev file libx11-dev)
+           desktop-file-utils clang-format binutils-mingw-w64-x86-64 dpkg-dev file libx11-dev
+           clang)
 
 want=("${run_pkgs[@]}")
 if [ "${1:-run}" = test ]; then
