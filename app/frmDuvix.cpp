@@ -29,6 +29,8 @@ frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
         img->SetStretch(true);
         img->SetOLEDropMode(true);
     }
+    img1->SetAccessibleLabel(QStringLiteral("Left pane"));
+    img2->SetAccessibleLabel(QStringLiteral("Right pane"));
     img1->Move(1530, 1215, 1995, 1995);
     img2->Move(4590, 1215, 1995, 1995);
     img1->onDblClick = [this] { img1_DblClick(); };
@@ -52,27 +54,24 @@ void frmDuvix::ArrangePanes() {
     const panes::Boxes boxes = panes::BoxesFor(ScaleWidth(), ScaleHeight());
     img1->SetVisible(false);
     img2->SetVisible(false);
-    const panes::Placement left = panes::PlacePane(1, boxes, mLeftWidth, mLeftRatio);
-    img1->Move(left.left, left.top, left.width, left.height);
-    const panes::Placement right = panes::PlacePane(2, boxes, mRightWidth, mRightRatio);
-    img2->Move(right.left, right.top, right.width, right.height);
+    img1->Move(panes::PlacePane(1, boxes, mLeftWidth, mLeftRatio));
+    img2->Move(panes::PlacePane(2, boxes, mRightWidth, mRightRatio));
     img1->SetVisible(true);
     img2->SetVisible(true);
 }
 
 void frmDuvix::UpdateNaturalSize(platform::ImageControl* pane) {
-    const double w = units::HimetricToTwips(static_cast<float>(pane->PictureWidth()));
-    const double h = units::HimetricToTwips(static_cast<float>(pane->PictureHeight()));
-    // 0/0 leaves NaN for an empty pane, which the layout places nowhere.
-    const double ratio = w / h;
+    // An empty pane's ratio is NaN, which the layout places nowhere.
+    const units::NaturalSize n =
+        units::NaturalSizeFromHimetric(pane->PictureWidth(), pane->PictureHeight());
     if (pane == img1) {
-        mLeftWidth = w;
-        mLeftHeight = h;
-        mLeftRatio = ratio;
+        mLeftWidth = n.width;
+        mLeftHeight = n.height;
+        mLeftRatio = n.ratio;
     } else {
-        mRightWidth = w;
-        mRightHeight = h;
-        mRightRatio = ratio;
+        mRightWidth = n.width;
+        mRightHeight = n.height;
+        mRightRatio = n.ratio;
     }
 }
 

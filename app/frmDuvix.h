@@ -43,12 +43,14 @@ protected:
     void Form_Load() override;
     void Form_Resize() override;
     void Form_OLEDragDrop(platform::DropData& data, int32_t& effect, int16_t button, int16_t shift,
-                          float x, float y) override;
+                          float xTwips, float yTwips) override;
 
 private:
     void UpdateNaturalSize(platform::ImageControl* pane);
     void DropOnPane(platform::DropData& data, float pane);
     void LoadFromDialog(platform::ImageControl* pane);
+    // Load, tag and measure, then lay out both panes.
+    void LoadIntoPane(platform::ImageControl* pane, const QString& path);
     void OpenInViewer(platform::ImageControl* pane);
 
     std::unique_ptr<dialogs::cFileDialog> mFileDialog;

@@ -34,14 +34,7 @@ void frmDuvix::LoadPaneImage(const QString& path, float pane) {
         return;  // a rejected file changes nothing and is not reported
     }
     platform::SetMousePointer(platform::kPointerHourglass);
-    platform::ImageControl* target = pane == 1 ? img1 : img2;
-    // A file that does not decode leaves the pane as it was (picture, path and sizes),
-    // so a double-click never opens a file the pane does not show.
-    if (target->LoadPicture(path, PaneTarget())) {
-        target->SetTag(path);
-        UpdateNaturalSize(target);
-    }
-    ArrangePanes();
+    LoadIntoPane(pane == 1 ? img1 : img2, path);
     platform::SetMousePointer(platform::kPointerDefault);
 }
 
@@ -54,11 +47,11 @@ void frmDuvix::DropOnPane(platform::DropData& data, float pane) {
     }
 }
 
-void frmDuvix::Form_OLEDragDrop(platform::DropData& data, int32_t&, int16_t, int16_t, float x,
+void frmDuvix::Form_OLEDragDrop(platform::DropData& data, int32_t&, int16_t, int16_t, float xTwips,
                                 float) {
     try {
         const QString first = data.Files(1);
-        LoadPaneImage(first, static_cast<float>(panes::PaneForDrop(ScaleWidth(), x)));
+        LoadPaneImage(first, static_cast<float>(panes::PaneForDrop(ScaleWidth(), xTwips)));
     } catch (const std::exception&) {
         // A drop without a file loads nothing.
     }
@@ -73,8 +66,14 @@ void frmDuvix::LoadFromDialog(platform::ImageControl* pane) {
     } catch (const std::exception&) {
         return;
     }
-    if (pane->LoadPicture(mFileDialog->FileName, PaneTarget())) {
-        pane->SetTag(mFileDialog->FileName);
+    LoadIntoPane(pane, mFileDialog->FileName);
+}
+
+void frmDuvix::LoadIntoPane(platform::ImageControl* pane, const QString& path) {
+    // A file that does not decode leaves the pane as it was (picture, path and sizes),
+    // so a double-click never opens a file the pane does not show.
+    if (pane->LoadPicture(path, PaneTarget())) {
+        pane->SetTag(path);
         UpdateNaturalSize(pane);
     }
     ArrangePanes();

@@ -47,11 +47,6 @@ Format SniffFormat(const QByteArray& head) {
     if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return Format::Gif;
     if (head.startsWith("BM")) return Format::Bmp;
     if (head.startsWith("\x89PNG\r\n\x1A\n")) return Format::Png;
-    if (head.size() >= 4 && Le32(head, 0) == 0x9AC6CDD7u) return Format::Wmf;  // placeable key
-    // A plain metafile header: memory or disk type, header of 9 words.
-    if (head.size() >= 18 && (Le16(head, 0) == 1 || Le16(head, 0) == 2) && Le16(head, 2) == 9) {
-        return Format::Wmf;
-    }
     if (wmf::LooksLikeWmf(head)) return Format::Wmf;
     return Format::Unknown;
 }
@@ -423,9 +418,9 @@ LoadResult LoadWmf(const QByteArray& bytes, const DisplayTarget& t) {
     p.Width = r->widthHimetric;
     p.Height = r->heightHimetric;
     p.format = "wmf";
-    const double perHimetric = 96.0 * Ratio(t) / 2540.0;
-    p.naturalPixels = QSize(static_cast<int>(std::lround(r->widthHimetric * perHimetric)),
-                            static_cast<int>(std::lround(r->heightHimetric * perHimetric)));
+    p.naturalPixels =
+        QSize(static_cast<int>(std::lround(units::HimetricToPixels(r->widthHimetric, Ratio(t)))),
+              static_cast<int>(std::lround(units::HimetricToPixels(r->heightHimetric, Ratio(t)))));
     p.image = std::move(r->image);
     p.decodedPixels = p.image.size();
     if (!p.image.isNull()) FinishImage(p.image, QColorSpace());

@@ -1,5 +1,6 @@
 #include "platform/ClientArea.h"
 
+#include "common/Units.h"
 #include "platform/Form.h"
 
 #include <QDropEvent>
@@ -66,8 +67,8 @@ void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& hand
     const QPointF p = event->position();
     if (handler) {
         handler(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
-                static_cast<float>(p.x()) * twipsPerPixel,
-                static_cast<float>(p.y()) * twipsPerPixel);
+                units::PixelsToTwips(p.x(), twipsPerPixel),
+                units::PixelsToTwips(p.y(), twipsPerPixel));
     }
     const auto done = static_cast<Qt::DropAction>(effect);
     if (done == Qt::CopyAction || done == Qt::LinkAction) {

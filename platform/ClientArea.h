@@ -4,7 +4,6 @@
 
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 
 class QDragMoveEvent;
 class QDropEvent;
@@ -34,11 +33,10 @@ private:
 // Shared by the window and the image controls: only drags whose first local file is a regular
 // file and that allow Copy (or Link) are accepted, and only as Copy (or Link).
 void AcceptFileDrag(QDragMoveEvent* event);
-// Hands a drop to a handler with its file list, Button and Shift as the platform encodes them,
-// and the position in twips, when its first file is a regular file; other drops are refused
-// without reaching the handler. Effect comes in as Copy (or Link); the drop is accepted with
-// what the handler leaves there, if that is Copy or Link, and refused otherwise.
-using DropHandler = std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)>;
+// Hands a drop to a handler, its position converted to twips, when its first file is a regular
+// file; other drops are refused without reaching the handler. Effect comes in as Copy (or
+// Link); the drop is accepted with what the handler leaves there, if that is Copy or Link, and
+// refused otherwise.
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler);
 
 }  // namespace platform

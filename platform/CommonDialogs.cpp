@@ -16,12 +16,10 @@ QWidget* OwnerWindow(std::uintptr_t handle) {
     return handle != 0 ? QWidget::find(static_cast<WId>(handle)) : nullptr;
 }
 
-QString CaseBlindGlob(const QString& glob) {
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return glob;
-#else
-    // The filters come from a case-blind world: "*.jpg" must also show "PHOTO.JPG".
-    if (glob.contains(QLatin1Char('['))) {
+// The filters come from a case-blind world: where names are case-sensitive, "*.jpg" must also
+// show "PHOTO.JPG".
+QString CaseBlindGlob(const QString& glob, bool caseSensitiveNames) {
+    if (!caseSensitiveNames || glob.contains(QLatin1Char('['))) {
         return glob;
     }
     QString out;
@@ -33,7 +31,6 @@ QString CaseBlindGlob(const QString& glob) {
         }
     }
     return out;
-#endif
 }
 
 bool StoreChosenFile(OpenFileNameRecord& record, const std::optional<QString>& answer) {
@@ -68,7 +65,7 @@ bool ShowFileDialog(FileDialogKind kind, OpenFileNameRecord& record) {
 
 namespace detail {
 
-QStringList QtNameFilters(const QString& filterList) {
+QStringList QtNameFilters(const QString& filterList, bool caseSensitiveNames) {
     const QStringList parts = filterList.split(QChar(0));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -82,7 +79,7 @@ QStringList QtNameFilters(const QString& filterList) {
             if (trimmed == QLatin1String("*.*")) {
                 globs << QStringLiteral("*");
             } else if (!trimmed.isEmpty()) {
-                globs << CaseBlindGlob(trimmed);
+                globs << CaseBlindGlob(trimmed, caseSensitiveNames);
             }
         }
         if (globs.isEmpty()) {

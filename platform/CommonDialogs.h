@@ -101,7 +101,12 @@ namespace detail {
 // The NUL-separated description/pattern list as Qt name filters: "JPEG (*.jpg)" + "*.jpg;*.jpe"
 // gives "JPEG (*.jpg) (*.jpg *.jpe)", whose last bracket Qt matches and hides. "*.*" matches
 // every name; where file names are case-sensitive, letters match either case.
-QStringList QtNameFilters(const QString& filterList);
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+inline constexpr bool kCaseSensitiveNames = false;
+#else
+inline constexpr bool kCaseSensitiveNames = true;
+#endif
+QStringList QtNameFilters(const QString& filterList, bool caseSensitiveNames = kCaseSensitiveNames);
 }  // namespace detail
 
 }  // namespace platform

@@ -2,6 +2,9 @@
 // What a drop carries: its file list, as the desktop sent it.
 #include <QStringList>
 
+#include <cstdint>
+#include <functional>
+
 class QMimeData;
 
 namespace platform {
@@ -21,5 +24,10 @@ public:
 private:
     QStringList files_;
 };
+
+// What a window or a control runs on a drop: Data, Effect, Button and Shift as the platform
+// encodes them, and the drop point in twips.
+using DropHandler = std::function<void(DropData& data, int32_t& effect, int16_t button,
+                                       int16_t shift, float xTwips, float yTwips)>;
 
 }  // namespace platform

@@ -57,8 +57,8 @@ void FileListBox::Refresh() {
 }
 
 bool FileListBox::Move(double left, double top, double width, double height) {
-    const std::optional<QRect> rect =
-        units::TwipsRectToPixels(left, top, width, height, form_->TwipsPerPixel());
+    const std::optional<QRect> rect = units::TwipsRectToPixels(
+        {static_cast<float>(left), top, width, height}, form_->TwipsPerPixel());
     if (rect) {
         setGeometry(*rect);
     }

@@ -1,5 +1,6 @@
 #include "platform/Form.h"
 
+#include "common/Units.h"
 #include "platform/ClientArea.h"
 
 #include <QCloseEvent>
@@ -98,12 +99,11 @@ quintptr Form::hWnd() const { return static_cast<quintptr>(winId()); }
 
 float Form::TwipsPerPixel() const {
     const QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    const double dpi = s != nullptr ? s->logicalDotsPerInchX() : 96.0;
-    return static_cast<float>(1440.0 / (dpi > 0 ? dpi : 96.0));
+    return units::TwipsPerPixel(s != nullptr ? s->logicalDotsPerInchX() : units::kPixelsPerInch);
 }
 
-float Form::ScaleWidth() const { return static_cast<float>(client_->width()) * TwipsPerPixel(); }
-float Form::ScaleHeight() const { return static_cast<float>(client_->height()) * TwipsPerPixel(); }
+float Form::ScaleWidth() const { return units::PixelsToTwips(client_->width(), TwipsPerPixel()); }
+float Form::ScaleHeight() const { return units::PixelsToTwips(client_->height(), TwipsPerPixel()); }
 
 QWidget* Form::Client() const { return client_; }
 
@@ -119,7 +119,8 @@ void Form::SetOLEDropMode(bool manual) { client_->SetAcceptFileDrops(manual); }
 void Form::SetRestoredClientSize(float widthTwips, float heightTwips, bool centred) {
     const float tpp = TwipsPerPixel();
     const int menuHeight = menuWidget() != nullptr ? menuWidget()->sizeHint().height() : 0;
-    const QSize size(qRound(widthTwips / tpp), qRound(heightTwips / tpp) + menuHeight);
+    const QSize size(units::TwipsToPixels(widthTwips, tpp),
+                     units::TwipsToPixels(heightTwips, tpp) + menuHeight);
     resize(size);
     const QScreen* s = QGuiApplication::primaryScreen();
     if (centred && s != nullptr) {

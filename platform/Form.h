@@ -65,7 +65,7 @@ protected:
     virtual void Form_KeyPress(int16_t& /*keyAscii*/) {}
     virtual void Form_DblClick() {}
     virtual void Form_OLEDragDrop(DropData& /*data*/, int32_t& /*effect*/, int16_t /*button*/,
-                                  int16_t /*shift*/, float /*x*/, float /*y*/) {}
+                                  int16_t /*shift*/, float /*xTwips*/, float /*yTwips*/) {}
 
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

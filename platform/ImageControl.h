@@ -1,25 +1,30 @@
 #pragma once
-// A picture drawn on its window, stretched to its own rectangle (twips), with no background of its
-// own.
+// A picture drawn on its window, stretched to its own rectangle, with no background of its own.
+// Its geometry is in twips; the widget that draws it (pixels) is kept behind Surface().
+#include "common/Units.h"
 #include "imaging/Picture.h"
 #include "platform/DropData.h"
 
-#include <QImage>
-#include <QWidget>
+#include <QObject>
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+class QWidget;
 
 namespace platform {
 
 class Form;
 
-class ImageControl : public QWidget {
+class ImageControl : public QObject {
     Q_OBJECT
 public:
+    // Lives as long as its window's inner area.
     ImageControl(Form* form, const QString& name);
+    ~ImageControl() override;
 
-    void SetPicture(std::shared_ptr<const imaging::Picture> picture);
+    // `source` is the file the picture came from; it names the control for assistive tools.
+    void SetPicture(std::shared_ptr<const imaging::Picture> picture, const QString& source = {});
     // Loads the file through the picture loader, decoded for the largest screen or for `target`;
     // on failure the control keeps its picture.
     bool LoadPicture(const QString& path, QString* error = nullptr);
@@ -34,38 +39,45 @@ public:
     bool Stretch() const { return stretch_; }
     QString Tag() const { return tag_; }
     void SetTag(const QString& tag) { tag_ = tag; }
-    bool Visible() const { return !isHidden(); }
-    void SetVisible(bool visible) { setVisible(visible); }
-    void SetOLEDropMode(bool manual) { setAcceptDrops(manual); }
+    bool Visible() const;
+    void SetVisible(bool visible);
+    void SetOLEDropMode(bool manual);
+    // What assistive tools call the control ("Left pane"); its accessible name adds the shown
+    // file's name, or that it is empty.
+    void SetAccessibleLabel(const QString& label);
 
     // Twips, as last set (not re-derived from pixels).
-    float Left() const { return left_; }
-    float Top() const { return top_; }
-    float Width() const { return width_; }
-    float Height() const { return height_; }
-    bool SetWidth(double width) { return Move(left_, top_, width, height_); }
-    bool SetHeight(double height) { return Move(left_, top_, width_, height); }
+    float Left() const { return rect_.left; }
+    float Top() const { return static_cast<float>(rect_.top); }
+    float Width() const { return static_cast<float>(rect_.width); }
+    float Height() const { return static_cast<float>(rect_.height); }
+    bool SetWidth(double width) { return Move(rect_.left, rect_.top, width, rect_.height); }
+    bool SetHeight(double height) { return Move(rect_.left, rect_.top, rect_.width, height); }
     // Refuses (false, nothing changes) a negative size or a value that is not finite.
     bool Move(double left, double top, double width, double height);
+    bool Move(const units::TwipsRect& rect) {
+        return Move(rect.left, rect.top, rect.width, rect.height);
+    }
 
     std::function<void()> onDblClick;
-    std::function<void(DropData&, int32_t&, int16_t, int16_t, float, float)>
-        onOLEDragDrop;  // Data, Effect, Button, Shift, X, Y
+    DropHandler onOLEDragDrop;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    // The widget that draws the picture, positioned in device-independent pixels; for input and
+    // screenshots, never for placement.
+    QWidget* Surface() const;
 
 private:
+    class Canvas;
+    void UpdateAccessibleName();
+
     Form* form_;
+    Canvas* canvas_;  // owns this control
     std::shared_ptr<const imaging::Picture> picture_;
-    QImage cache_;  // the picture at this control's size in device pixels
     bool stretch_ = false;
     QString tag_;
-    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    QString label_;
+    QString source_;  // the file the picture came from
+    units::TwipsRect rect_;
 };
 
 }  // namespace platform

@@ -2,10 +2,11 @@
 # Installs the Debian 12 packages Duvix needs: `deps.sh run` to build and run, `deps.sh test` to build and test.
 set -euo pipefail
 
-run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libsimpleini-dev libjpeg62-turbo-dev)
+run_pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libsimpleini-dev libjpeg62-turbo-dev
+          qt6-wayland)
 test_pkgs=(libgtest-dev python3 xvfb openbox xdotool x11-utils x11-apps wmctrl dbus dbus-x11
            desktop-file-utils clang-format binutils-mingw-w64-x86-64 dpkg-dev file libx11-dev
-           clang)
+           weston at-spi2-core libglib2.0-bin lintian appstream man-db groff-base clang)
 
 want=("${run_pkgs[@]}")
 if [ "${1:-run}" = test ]; then

@@ -15,31 +15,68 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: duvix-picinfo [--png OUT] FILE...\n"
+    "       duvix-picinfo --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: duvix-picinfo [--png OUT] FILE...\n");
+    std::fprintf(stdout,
+                 "%s\n"
+                 "Prints one tab-separated line per FILE: path, \"ok\" or \"error: REASON\",\n"
+                 "format, natural size in HIMETRIC, decoded pixel size, load time in ms.\n\n"
+                 "  --png OUT   also write the picture, as the windows draw it, to OUT\n"
+                 "              (with one FILE only)\n"
+                 "  --help      show this text\n"
+                 "  --version   show the version\n",
+                 kUsage);
+    return 0;
+}
+
+int BadUsage(const QString& why) {
+    std::fprintf(stderr, "duvix-picinfo: %s\n%sTry 'duvix-picinfo --help'.\n",
+                 why.toLocal8Bit().constData(), kUsage);
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Options first: --help and refusals need no picture machinery.
+    QString pngOut;
+    QStringList files;
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (optionsEnd || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            files << a;
+        } else if (a == QLatin1String("--")) {
+            optionsEnd = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            return Usage();
+        } else if (a == QLatin1String("--version")) {
+            std::printf("duvix-picinfo %s\n", DUVIX_VERSION);
+            return 0;
+        } else if (a == QLatin1String("--png")) {
+            if (i + 1 >= argc) return BadUsage(QStringLiteral("--png needs an output file"));
+            pngOut = QString::fromLocal8Bit(argv[++i]);
+        } else {
+            return BadUsage(QStringLiteral("unknown option '%1'").arg(a));
+        }
+    }
+    if (files.isEmpty()) return BadUsage(QStringLiteral("no picture file given"));
+    if (!pngOut.isEmpty() && files.size() != 1) {
+        return BadUsage(QStringLiteral("--png takes exactly one picture file"));
+    }
+
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    int qtArgc = 1;  // the options are read above; Qt gets none of them
+    QGuiApplication app(qtArgc, argv);
     // Decoders' complaints about damaged files would drown the table.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.icc=false\nqt.gui.imageio=false"));
 
-    QStringList args = QCoreApplication::arguments().mid(1);
-    QString pngOut;
-    if (!args.isEmpty() && args.first() == QLatin1String("--png")) {
-        if (args.size() != 3) return Usage();
-        pngOut = args.at(1);
-        args = args.mid(2);
-    }
-    if (args.isEmpty()) return Usage();
-
     const imaging::DisplayTarget target{QSize(1920, 1080), 1.0};
     int failures = 0;
-    for (const QString& path : args) {
+    for (const QString& path : files) {
         QElapsedTimer timer;
         timer.start();
         const imaging::LoadResult r = imaging::LoadPictureFile(path, target);

@@ -22,6 +22,7 @@ frmImageBrowser::frmImageBrowser(QString folder)
     FL->onClick = [this] { FL_Click(); };
     img = new platform::ImageControl(this, QStringLiteral("img"));
     img->SetStretch(true);
+    img->SetAccessibleLabel(QStringLiteral("Preview"));
     img->Move(4005, 450, 2820, 2280);
     img->onDblClick = [this] { img_DblClick(); };
 }
@@ -41,7 +42,8 @@ void frmImageBrowser::FL_Click() {
     img->SetVisible(false);
     img->SetWidth(kPreviewSide);
     img->SetHeight(kPreviewSide);
-    img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*loaded.picture)));
+    img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*loaded.picture)),
+                    folder_ + name);
     previewed_ = name;
     // Only the proportion of the natural size matters here, so no conversion to twips.
     const double w = img->PictureWidth();

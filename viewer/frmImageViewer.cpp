@@ -30,15 +30,17 @@ void frmImageViewer::Form_Load() {
     // captioned with the path.
     SetCaption(gCurrentFile);
     img->LoadPicture(gCurrentFile);
-    mWidth = units::HimetricToTwips(static_cast<float>(img->PictureWidth()));
-    mHeight = units::HimetricToTwips(static_cast<float>(img->PictureHeight()));
-    mRatio = mWidth / mHeight;
+    const units::NaturalSize n =
+        units::NaturalSizeFromHimetric(img->PictureWidth(), img->PictureHeight());
+    mWidth = n.width;
+    mHeight = n.height;
+    mRatio = n.ratio;
 }
 
 void frmImageViewer::Form_Resize() {
     img->SetVisible(false);
-    const viewerfit::Placement p = viewerfit::Place(ScaleWidth(), ScaleHeight(), mWidth, mRatio);
-    img->Move(p.left, p.top, p.width, p.height);  // refused for an empty picture or a tiny window
+    // Refused for an empty picture or a tiny window.
+    img->Move(viewerfit::Place(ScaleWidth(), ScaleHeight(), mWidth, mRatio));
     img->SetVisible(true);
 }
 

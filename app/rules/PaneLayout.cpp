@@ -5,21 +5,15 @@
 namespace panes {
 
 Boxes BoxesFor(float scaleWidth, float scaleHeight) {
-    const float m = kMargin;
+    const float m = kFitMargin;
     return {(static_cast<double>(scaleWidth) - m * 3) / 2,
             static_cast<double>(scaleHeight) - m * 2};
 }
 
-Placement PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
-    const double m = kMargin;
-    const FitSize fit = FitIntoBox(naturalWidth, ratio, b.bw, b.bh);
+units::TwipsRect PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
+    const double m = kFitMargin;
     const double boxLeft = pane == 1 ? m : 2 * m + b.bw;
-    Placement p;
-    p.left = static_cast<float>(boxLeft + (b.bw - fit.w) / 2);
-    p.top = m + (b.bh - fit.h) / 2;
-    p.width = fit.w;
-    p.height = fit.h;
-    return p;
+    return FitAndCentre(boxLeft, m, b.bw, b.bh, naturalWidth, ratio);
 }
 
 int DropHalf(float scaleWidth) {
@@ -28,7 +22,7 @@ int DropHalf(float scaleWidth) {
     return static_cast<int>(whole) / 2;
 }
 
-int PaneForDrop(float scaleWidth, double x) { return x <= DropHalf(scaleWidth) ? 1 : 2; }
+int PaneForDrop(float scaleWidth, double xTwips) { return xTwips <= DropHalf(scaleWidth) ? 1 : 2; }
 
 bool IsSupportedImage(const QString& path) {
     const QString tail = path.toUpper().right(4);

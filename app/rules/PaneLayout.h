@@ -6,16 +6,6 @@
 
 namespace panes {
 
-// The margin between the window edge and each box, and between the boxes (single precision).
-inline constexpr float kMargin = 30.0f;
-
-struct Placement {
-    float left = 0;  // handed over in single precision
-    double top = 0;
-    double width = 0;
-    double height = 0;
-};
-
 struct Boxes {
     double bw = 0;  // box width
     double bh = 0;  // box height
@@ -23,11 +13,11 @@ struct Boxes {
 
 Boxes BoxesFor(float scaleWidth, float scaleHeight);
 // pane 1 is the left box, anything else the right one.
-Placement PlacePane(int pane, const Boxes& boxes, double naturalWidth, double ratio);
+units::TwipsRect PlacePane(int pane, const Boxes& boxes, double naturalWidth, double ratio);
 
 // A drop lands on the left pane when X <= half the inner width (rounded half to even, then halved).
 int DropHalf(float scaleWidth);
-int PaneForDrop(float scaleWidth, double x);
+int PaneForDrop(float scaleWidth, double xTwips);
 
 // The endings a dropped file may have, any letter case.
 bool IsSupportedImage(const QString& path);

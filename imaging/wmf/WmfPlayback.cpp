@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/Units.h"
 #include "imaging/wmf/WmfDib.h"
 #include "imaging/wmf/WmfRecords.h"
 
@@ -57,7 +58,13 @@ QTransform Player::xf() const {
         sy = frame_.image.height() / s.windowExt.y();
         viewportOrg = QPointF();
     } else {
-        static constexpr double kPerUnit[] = {1, 96 / 254.0, 96 / 2540.0, 0.96, 0.096, 96 / 1440.0};
+        // Pixels per logical unit of MM_TEXT, LOMETRIC, HIMETRIC, LOENGLISH, HIENGLISH, TWIPS.
+        static constexpr double kPerUnit[] = {1,
+                                              units::PixelsPerUnit(254),
+                                              units::PixelsPerUnit(units::kHimetricPerInch),
+                                              units::PixelsPerUnit(100),
+                                              units::PixelsPerUnit(1000),
+                                              units::PixelsPerUnit(units::kTwipsPerInch)};
         if (s.mapMode >= kMmText && s.mapMode <= kMmTwips) {
             sx = kPerUnit[s.mapMode - 1];
             sy = s.mapMode == kMmText ? sx : -sx;

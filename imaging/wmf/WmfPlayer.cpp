@@ -10,6 +10,8 @@
 //    pixels at 96 dpi and the size is the box around what the records draw.
 #include "imaging/wmf/WmfPlayer.h"
 
+#include "common/Units.h"
+
 #include <QPainter>
 #include <cmath>
 
@@ -24,11 +26,6 @@ constexpr int kBudgetMs = 1000;
 constexpr int kMeasureBudgetMs = 400;
 constexpr int kMaxSide = 16384;
 constexpr double kMaxPixels = 40.0 * 1024 * 1024;
-
-int32_t ToHimetric(double units, double unitsPerInch) {
-    return int32_t(
-        qBound(0.0, std::round(std::abs(units) * 2540.0 / unitsPerInch), double(INT32_MAX)));
-}
 
 std::optional<Rendered> Fail(QString* error, const QString& why) {
     if (error) *error = why;
@@ -50,9 +47,9 @@ std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels
     QRectF drawn;  // 96-dpi pixels, for pictures sized by what they draw
     if (header->placeable && header->frameExtent.x() != 0 && header->frameExtent.y() != 0) {
         const double inch =
-            header->unitsPerInch ? header->unitsPerInch : 1440;  // zero: assume twips
-        out.widthHimetric = ToHimetric(header->frameExtent.x(), inch);
-        out.heightHimetric = ToHimetric(header->frameExtent.y(), inch);
+            header->unitsPerInch ? header->unitsPerInch : units::kTwipsPerInch;  // zero: twips
+        out.widthHimetric = units::LengthToHimetric(header->frameExtent.x(), inch);
+        out.heightHimetric = units::LengthToHimetric(header->frameExtent.y(), inch);
         frame.fitWindow = true;
         windowOrg = header->frameOrigin, windowExt = header->frameExtent;
     } else {
@@ -74,15 +71,15 @@ std::optional<Rendered> RenderWmf(const QByteArray& bytes, QSize maxDevicePixels
             drawn = measure.drawnBounds();
             size96 = QPointF(drawn.width(), drawn.height());
         }
-        out.widthHimetric = ToHimetric(size96.x(), 96);
-        out.heightHimetric = ToHimetric(size96.y(), 96);
+        out.widthHimetric = units::LengthToHimetric(size96.x(), units::kPixelsPerInch);
+        out.heightHimetric = units::LengthToHimetric(size96.y(), units::kPixelsPerInch);
     }
     if (out.widthHimetric <= 0 || out.heightHimetric <= 0)
         return Fail(error, QStringLiteral("metafile: no picture size"));
 
     // Device pixels at 96 dpi times the ratio, shrunk to the caller's box and our own cap.
-    const double w = out.widthHimetric * 96.0 * dpr / 2540,
-                 h = out.heightHimetric * 96.0 * dpr / 2540;
+    const double w = units::HimetricToPixels(out.widthHimetric, dpr),
+                 h = units::HimetricToPixels(out.heightHimetric, dpr);
     double shrink = std::min({1.0, kMaxSide / w, kMaxSide / h, std::sqrt(kMaxPixels / (w * h))});
     if (maxDevicePixels.width() > 0 && maxDevicePixels.height() > 0)
         shrink = std::min({shrink, maxDevicePixels.width() / w, maxDevicePixels.height() / h});

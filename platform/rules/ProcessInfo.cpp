@@ -30,13 +30,17 @@ QString ExecutableFolder() {
 }
 
 QString ExecutableName() {
-    const QFileInfo info(ExecutablePath());
 #if defined(Q_OS_WIN)
-    return info.completeBaseName();
+    constexpr bool kEndings = true;
 #else
-    // Unix executables carry no ending; a dot in the name is part of it.
-    return info.fileName();
+    constexpr bool kEndings = false;
 #endif
+    return detail::ExecutableNameOf(ExecutablePath(), kEndings);
+}
+
+QString detail::ExecutableNameOf(const QString& path, bool executablesHaveEndings) {
+    const QFileInfo info(path);
+    return executablesHaveEndings ? info.completeBaseName() : info.fileName();
 }
 
 }  // namespace platform

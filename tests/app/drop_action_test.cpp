@@ -59,7 +59,9 @@ protected:
         mime->setUrls(urls);
         return mime;
     }
-    QList<QWidget*> Targets() { return {form->Client(), form->img1, form->img2}; }
+    QList<QWidget*> Targets() {
+        return {form->Client(), form->img1->Surface(), form->img2->Surface()};
+    }
 
     QTemporaryDir dir;
     frmDuvix* form = nullptr;

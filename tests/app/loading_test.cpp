@@ -82,9 +82,9 @@ TEST_F(Loading, WindowDropGoesByTheHalfItLandsOn) {
 
 TEST_F(Loading, PaneDropGoesToThatPaneWherever) {
     form->LoadPaneImage(red, 1);
-    Drop(form->img2, QPoint(1, 1), Files({blue}));
+    Drop(form->img2->Surface(), QPoint(1, 1), Files({blue}));
     EXPECT_EQ(form->img2->Tag(), blue);
-    Drop(form->img1, QPoint(1, 1), Files({blue}));
+    Drop(form->img1->Surface(), QPoint(1, 1), Files({blue}));
     EXPECT_EQ(form->img1->Tag(), blue);
 }
 
@@ -112,7 +112,7 @@ TEST_F(Loading, RejectedDropsChangeNothingAndShowNoHourglass) {
     Drop(form->Client(), QPoint(10, 10), Files({folder}));
     Drop(form->Client(), QPoint(10, 10), Files({vanished}));
     Drop(form->Client(), QPoint(10, 10), {}, red);  // text naming a file is not a file
-    Drop(form->img1, QPoint(1, 1), {});             // nothing at all
+    Drop(form->img1->Surface(), QPoint(1, 1), {});  // nothing at all
     Drop(form->Client(), QPoint(10, 10), {QUrl("https://example.org/a.jpg")});
     EXPECT_TRUE(form->img1->Tag().isEmpty());
     EXPECT_TRUE(form->img2->Tag().isEmpty());

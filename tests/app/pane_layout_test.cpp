@@ -22,7 +22,7 @@ class PaneFit : public ::testing::TestWithParam<FitCase> {};
 TEST_P(PaneFit, FitsAndCentres) {
     const FitCase& c = GetParam();
     const panes::Boxes boxes = panes::BoxesFor(c.scaleW, c.scaleH);
-    const panes::Placement p = panes::PlacePane(c.pane, boxes, c.naturalW, c.naturalW / c.naturalH);
+    const units::TwipsRect p = panes::PlacePane(c.pane, boxes, c.naturalW, c.naturalW / c.naturalH);
     EXPECT_NEAR(p.width, c.w, 0.01);
     EXPECT_NEAR(p.height, c.h, 0.01);
     EXPECT_NEAR(p.left, c.x, 0.01);
@@ -49,14 +49,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FitCase>& tp) { return std::string(tp.param.name); });
 
 TEST(PaneFit, RightPaneLeftIsHandedOverInSinglePrecision) {
-    const panes::Placement p =
+    const units::TwipsRect p =
         panes::PlacePane(2, panes::BoxesFor(8490, 5060), 3000, 3000.0 / 9000);
     EXPECT_EQ(p.left, 5526.6665f);
 }
 
 TEST(PaneFit, EmptyPaneGivesNumbersAMoveRefuses) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const panes::Placement p = panes::PlacePane(1, panes::BoxesFor(8490, 5060), 0, nan);
+    const units::TwipsRect p = panes::PlacePane(1, panes::BoxesFor(8490, 5060), 0, nan);
     EXPECT_TRUE(std::isnan(p.width));
     EXPECT_TRUE(std::isnan(p.height));
 }
@@ -65,7 +65,7 @@ TEST(PaneFit, TinyWindowGivesNegativeBoxes) {
     const panes::Boxes b = panes::BoxesFor(60, 40);
     EXPECT_LT(b.bw, 0);
     EXPECT_LT(b.bh, 0);
-    const panes::Placement p = panes::PlacePane(1, b, 1000, 2);
+    const units::TwipsRect p = panes::PlacePane(1, b, 1000, 2);
     EXPECT_LT(p.width, 0);  // the pane's move refuses it
 }
 

@@ -189,13 +189,22 @@ TEST(QtNameFilters, PairsBecomeFiltersThatMatchLikeTheDesktops) {
     const QStringList filters = platform::detail::QtNameFilters(
         QString("Pictures") + n + "*.jpg;*.GIF" + n + "All Files (*.*)" + n + "*.*" + n + n);
     ASSERT_EQ(filters.size(), 2);
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    EXPECT_EQ(filters[0], "Pictures (*.jpg *.GIF)");
-#else
-    EXPECT_EQ(filters[0], "Pictures (*.[jJ][pP][gG] *.[gG][iI][fF])");
-#endif
+    EXPECT_EQ(filters[0], platform::detail::kCaseSensitiveNames
+                              ? "Pictures (*.[jJ][pP][gG] *.[gG][iI][fF])"
+                              : "Pictures (*.jpg *.GIF)");
     EXPECT_EQ(filters[1], "All Files (*.*) (*)");
     EXPECT_TRUE(platform::detail::QtNameFilters(QString(2, n)).isEmpty());
+    // Both rules, whatever this machine is.
+    const QString list = QString("JPEG") + n + "*.jpg" + n + n;
+    EXPECT_EQ(platform::detail::QtNameFilters(list, false), QStringList{"JPEG (*.jpg)"});
+    EXPECT_EQ(platform::detail::QtNameFilters(list, true), QStringList{"JPEG (*.[jJ][pP][gG])"});
+}
+
+TEST(ExecutableName, EndingDroppedOnlyWhereExecutablesHaveOne) {
+    EXPECT_EQ(platform::detail::ExecutableNameOf("C:/Tools/Duvix.exe", true), "Duvix");
+    EXPECT_EQ(platform::detail::ExecutableNameOf("C:/Tools/duvix.v2.exe", true), "duvix.v2");
+    EXPECT_EQ(platform::detail::ExecutableNameOf("/usr/bin/duvix", false), "duvix");
+    EXPECT_EQ(platform::detail::ExecutableNameOf("/opt/duvix.v2", false), "duvix.v2");
 }
 
 TEST_F(FileDialogTest, DefaultFileNameOf250IsTheLongestAccepted) {

@@ -1,12 +1,16 @@
-"""A real X desktop for end-to-end tests: Xvfb, openbox, xdotool, screenshots.
+"""A real X desktop for end-to-end tests: Xvfb, openbox, xdotool, screenshots, and the helpers
+the end-to-end scripts share (where the panes are, what a picture covers, dragging a file).
 
-Every tool it needs must be installed; a missing one fails the test.
+Every tool it needs must be installed; a missing one fails the test. Every wait polls for a state
+with a deadline; nothing waits a fixed time.
 """
 import os
+import queue
 import shutil
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import zlib
 
@@ -57,13 +61,17 @@ def parse_xwd(data):
     return Shot(width, height, bytes(out))
 
 
+GREY = (128, 128, 128)  # the comparison window's background
+TWIPS = 15.0  # twips per pixel at 96 dpi
+
+
 class Desktop:
-    def __init__(self, width=1920, height=1080, artifacts=None):
+    def __init__(self, artifacts, width=1920, height=1080):
         missing = [t for t in REQUIRED if shutil.which(t) is None]
         if missing:
             raise RuntimeError("missing tools for end-to-end tests: " + ", ".join(missing))
         self.width, self.height = width, height
-        self.artifacts = artifacts or tempfile.mkdtemp(prefix="duvix-e2e-")
+        self.artifacts = artifacts  # screenshots, kept for a look after the run
         os.makedirs(self.artifacts, exist_ok=True)
         self.procs = []
 
@@ -121,6 +129,32 @@ class Desktop:
         self.procs.append(p)
         return p
 
+    def active_window(self):
+        return self.run("xdotool", "getactivewindow", check=False).stdout.strip()
+
+    def wait_focused(self, wid, what, timeout=10):
+        """Until the window has the keyboard focus."""
+        self.wait_for(lambda: self.active_window() == wid, timeout, what + " never took the focus")
+
+    def wait_maximised(self, wid, timeout=10):
+        self.wait_for(lambda: self.geometry(wid)[2] == self.width, timeout,
+                      "the window was never maximised")
+
+    def wait_settled(self, name=None, timeout=10):
+        """The screen once two screenshots in a row are the same: painting has finished."""
+        last = [self.shot()]
+
+        def same():
+            now = self.shot()
+            settled = now.rgb == last[0].rgb
+            last[0] = now
+            return settled
+
+        self.wait_for(same, timeout, "the screen never settled")
+        if name:
+            last[0].save_png(os.path.join(self.artifacts, name + ".png"))
+        return last[0]
+
     def xdotool(self, *args):
         return self.run("xdotool", *args).stdout.strip()
 
@@ -160,12 +194,40 @@ class Desktop:
 
     @staticmethod
     def wait_for(predicate, timeout, message):
+        """Polls until predicate() is true; fails with message at the deadline."""
         deadline = time.time() + timeout
         while time.time() < deadline:
             if predicate():
                 return
             time.sleep(0.05)
         raise AssertionError(message)
+
+
+class Lines:
+    """The lines a process prints, read as they come, so a test can wait for one."""
+
+    def __init__(self, stream):
+        self._queue = queue.Queue()
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
+
+    def _read(self, stream):
+        for raw in iter(stream.readline, b""):
+            self._queue.put(raw.decode(errors="replace").strip())
+        self._queue.put(None)
+
+    def wait_for(self, accept, timeout, message):
+        """The first line that accept() takes; fails at the deadline or when the output ends."""
+        deadline = time.time() + timeout
+        while True:
+            left = deadline - time.time()
+            try:
+                line = self._queue.get(timeout=max(left, 0))
+            except queue.Empty:
+                raise AssertionError(message) from None
+            if line is None:
+                raise AssertionError(message + " (the process ended)")
+            if accept(line):
+                return line
 
 
 def close(a, b, tol=12):
@@ -184,3 +246,147 @@ def listing(folder):
                 continue
             result[os.path.relpath(p, folder)] = (st.st_size, st.st_mtime_ns)
     return result
+
+
+def menu_items(shot, x0, y0, width, bar_height):
+    """Horizontal extents of the dark text runs in the menu bar, left to right."""
+    cols = []
+    for x in range(x0, x0 + width):
+        dark = any(sum(shot.pixel(x, y)) < 300 for y in range(y0 + 2, y0 + bar_height - 2))
+        cols.append(dark)
+    items, start, gap = [], None, 0
+    for i, d in enumerate(cols):
+        if d:
+            if start is None:
+                start = i
+            gap = 0
+            end = i
+        elif start is not None:
+            gap += 1
+            if gap > 8:  # wider than a space inside "Left Image"
+                items.append((x0 + start, x0 + end))
+                start = None
+    if start is not None:
+        items.append((x0 + start, x0 + end))
+    return items
+
+
+def menu_bar_height(shot, x, y, w):
+    """Rows between the window's top and its grey client area."""
+    bar = 0
+    while bar < 80 and not close(shot.pixel(x + w // 2, y + bar), GREY, 2):
+        bar += 1
+    return bar
+
+
+def client_area(d, shot, wid):
+    x, y, w, h = d.geometry(wid)
+    bar = menu_bar_height(shot, x, y, w)
+    return x, y + bar, w, h - bar, bar
+
+
+def start_duvix(d, binary, home):
+    """Starts the program with home as its home and working folder. Returns the process, its
+    window and its client area once the window is maximised and painted."""
+    proc = d.start([binary], env={"HOME": home}, cwd=home)
+    wid = d.window_of("^Duvix$")
+    d.wait_maximised(wid)
+    x, y, w, h = d.geometry(wid)
+    d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
+               "the window never painted grey")
+    return proc, wid, client_area(d, d.wait_settled(), wid)
+
+
+def expected_rect(client, pane, px_w, px_h):
+    """Where the panes' rule puts a picture of px_w x px_h pixels, in screen pixels."""
+    cx, cy, cw, ch, _ = client
+    himetric = lambda p: int(p * 2540 / 96 + 0.5)  # noqa: E731
+    nw, nh = himetric(px_w) * 1440 / 2540, himetric(px_h) * 1440 / 2540
+    ratio = nw / nh
+    bw, bh = (cw * TWIPS - 90) / 2, ch * TWIPS - 60
+    w = bw if nw >= bw else nw
+    h = w / ratio
+    if h > bh:
+        h, w = bh, bh * ratio
+    left = (30 if pane == 1 else 60 + bw) + (bw - w) / 2
+    top = 30 + (bh - h) / 2
+    return (cx + left / TWIPS, cy + top / TWIPS, w / TWIPS, h / TWIPS)
+
+
+def centre(rect):
+    return int(rect[0] + rect[2] / 2), int(rect[1] + rect[3] / 2)
+
+
+def bbox(shot, colour, x0, y0, x1, y1, tol=40):
+    xs, ys = [], []
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            if close(shot.pixel(x, y), colour, tol):
+                xs.append(x)
+                ys.append(y)
+    if not xs:
+        return None
+    return min(xs), min(ys), max(xs), max(ys)
+
+
+def check_placed(shot, colour, rect, region, what):
+    box = bbox(shot, colour, *region)
+    assert box is not None, "%s: the picture is not on screen" % what
+    ex, ey, ew, eh = rect
+    got = (box[0], box[1], box[2] + 1 - box[0], box[3] + 1 - box[1])
+    want = (ex + 1, ey + 1, ew - 2, eh - 2)  # inside the picture's 1-px black border
+    print(what, "at", got, "expected", tuple(round(v, 1) for v in want))
+    # Edge rounding and the smooth scale's soft edge: within 2 px.
+    assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
+
+
+def drag_file(d, helper, path, tx, ty, landed=None, message="", move_only=False):
+    """Press on a window of another program that drags path (or a URL), go straight to (tx, ty),
+    release there once the window below has answered that it takes the files, and wait until
+    landed() (the dragging program stays up meanwhile: the files are fetched from it after the
+    drop). With landed None the drag is expected to be refused, and is let go after the window
+    had a while to answer. Returns the action the drag ended with (0: refused)."""
+    src = d.start([helper, "drag", path] + (["move"] if move_only else []))
+    try:
+        out = Lines(src.stdout)
+        swid = d.window_of("^e2e-drag-source$")
+        sx, sy, sw, sh = d.geometry(swid)
+        sx, sy = sx + sw // 2, sy + sh // 2
+        d.xdotool("mousemove", str(sx), str(sy))
+        d.xdotool("mousedown", "1")
+        out.wait_for(lambda line: line == "drag started", 10, "the drag never started")
+        d.xdotool("mousemove", str(sx + 5), str(sy))
+        # One jump: the target point is the only one the window is asked about, so its first
+        # "yes" is about that point. Nudged by a pixel until the answer comes.
+        nudge = [0]
+
+        def taken():
+            d.xdotool("mousemove", str(tx + nudge[0]), str(ty))
+            nudge[0] ^= 1
+            return src_said(out, lambda line: line.startswith("action ") and line != "action 0")
+
+        if landed is None:
+            try:  # a refusal changes nothing the source could see
+                d.wait_for(taken, 3, "")
+            except AssertionError:
+                pass
+        else:
+            d.wait_for(taken, 10, "the window never took the drag")
+        d.xdotool("mouseup", "1")
+        line = out.wait_for(lambda line: line.startswith("drop action "), 10,
+                            "the drag never ended")
+        if landed is not None:
+            d.wait_for(landed, 10, message)
+        return int(line.split()[-1])
+    finally:
+        src.terminate()
+        src.wait(10)
+
+
+def src_said(lines, accept):
+    """True when a line accept() takes has come already (without waiting)."""
+    try:
+        lines.wait_for(accept, 0, "")
+        return True
+    except AssertionError:
+        return False

@@ -2,8 +2,8 @@
 //   e2e_helper picture PATH W H RRGGBB   writes a solid picture with a 1-px black border
 //   e2e_helper drag WHAT [move]          shows a small window that, when pressed, drags WHAT (a
 //   path, as a file URL, or any other URL) offering Copy, Move and Link and proposing Move, or
-//   with "move" offering Move alone; prints each answer of the target while the drag passes
-//   ("status N") and the action the drop ended with ("drop action N", 0 for none)
+//   with "move" offering Move alone; prints "drag started", "action N" as the target answers,
+//   "drop action N" at the end (0: refused)
 #include <QApplication>
 #include <QDrag>
 #include <QImage>
@@ -15,6 +15,12 @@
 #include <cstdio>
 
 namespace {
+
+void Say(const QByteArray& line) {
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
 
 class DragSource : public QLabel {
 public:
@@ -29,19 +35,16 @@ protected:
     void mousePressEvent(QMouseEvent*) override {
         auto* drag = new QDrag(this);
         auto* mime = new QMimeData;
-        const QUrl url = what_.startsWith('/') ? QUrl::fromLocalFile(what_) : QUrl(what_);
-        mime->setUrls({url});
+        mime->setUrls({what_.startsWith('/') ? QUrl::fromLocalFile(what_) : QUrl(what_)});
         drag->setMimeData(mime);
+        // The test reads these lines to know where the drag stands.
+        connect(drag, &QDrag::actionChanged, this,
+                [](Qt::DropAction action) { Say("action " + QByteArray::number(int(action))); });
+        Say("drag started");
         const Qt::DropActions offered =
             moveOnly_ ? Qt::MoveAction : Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-        // The target's answers while the drag passes over it, so a test knows when to let go.
-        QObject::connect(drag, &QDrag::actionChanged, [](Qt::DropAction action) {
-            std::printf("status %d\n", static_cast<int>(action));
-            std::fflush(stdout);
-        });
         const Qt::DropAction done = drag->exec(offered, Qt::MoveAction);
-        std::printf("drop action %d\n", static_cast<int>(done));
-        std::fflush(stdout);
+        Say("drop action " + QByteArray::number(int(done)));
     }
 
 private:

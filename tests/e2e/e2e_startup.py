@@ -6,94 +6,65 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, close, listing  # noqa: E402
-
-GREY = (128, 128, 128)
-
-
-def menu_items(shot, x0, y0, width, bar_height):
-    """Horizontal extents of the dark text runs in the menu bar, left to right."""
-    cols = []
-    for x in range(x0, x0 + width):
-        dark = any(sum(shot.pixel(x, y)) < 300 for y in range(y0 + 2, y0 + bar_height - 2))
-        cols.append(dark)
-    items, start, gap = [], None, 0
-    for i, d in enumerate(cols):
-        if d:
-            if start is None:
-                start = i
-            gap = 0
-            end = i
-        elif start is not None:
-            gap += 1
-            if gap > 8:  # wider than a space inside "Left Image"
-                items.append((x0 + start, x0 + end))
-                start = None
-    if start is not None:
-        items.append((x0 + start, x0 + end))
-    return items
+from desktop import GREY, Desktop, close, listing, menu_bar_height, menu_items  # noqa: E402
 
 
 def main(binary, artifacts):
-    home = tempfile.mkdtemp(prefix="duvix-home-")
-    # A folder of its own, so nothing else writes beside the executable meanwhile.
-    exe_dir = tempfile.mkdtemp(prefix="duvix-bin-")
-    binary = shutil.copy2(binary, exe_dir)
-    before = (listing(exe_dir), listing(home))
-    with Desktop(artifacts=artifacts) as d:
-        t0 = time.time()
-        proc = d.start([binary], env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"},
-                       cwd=home)
-        wid = d.window_of("^Duvix$")
-        x, y, w, h = d.geometry(wid)
-        d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
-                   "the window never painted grey")
-        print("window painted %.0f ms after start" % ((time.time() - t0) * 1000))
-        shot = d.shot("startup")
-        # Maximised: as wide as the screen, reaching the bottom of it.
-        assert w == d.width, "not maximised: width %d" % w
-        assert y + h == d.height, "not maximised: bottom %d" % (y + h)
-        bar = 0
-        while bar < 80 and not close(shot.pixel(x + w // 2, y + bar), GREY, 2):
-            bar += 1
-        assert 12 <= bar < 80, "no menu bar above the grey area (%d)" % bar
-        grey = sum(close(shot.pixel(px, py), GREY, 2)
-                   for px in range(x, x + w, 7) for py in range(y + bar, y + h, 7))
-        total = len(range(x, x + w, 7)) * len(range(y + bar, y + h, 7))
-        assert grey / total > 0.995, "client area not mid grey (%.3f)" % (grey / total)
-        items = menu_items(shot, x, y, min(w, 600), bar)
-        print("menu items at", items)
-        assert len(items) == 3, "expected three menu items, found %r" % items
-        widths = [b - a for a, b in items]
-        assert items[0][0] - x < 40, "first item not at the left"
-        assert widths[0] < widths[1] <= widths[2] + 3, "item widths do not read Exit, Left Image, Right Image"
-        # One click on "Exit" ends the program at once with code 0.
-        ex = (items[0][0] + items[0][1]) // 2
-        d.xdotool("mousemove", str(ex), str(y + bar // 2), "click", "1")
-        code = proc.wait(10)
-        assert code == 0, "exit code %d: %s" % (code, proc.stderr.read().decode())
-    after = (listing(exe_dir), listing(home))
-    assert before[0] == after[0], "files changed next to the executable"
-    assert before[1] == after[1], "files changed in the home folder: %r" % (
-        set(after[1]) ^ set(before[1]))
+    with tempfile.TemporaryDirectory(prefix="duvix-home-") as home, \
+            tempfile.TemporaryDirectory(prefix="duvix-bin-") as exe_dir:
+        # A folder of its own, so nothing else writes beside the executable meanwhile.
+        binary = shutil.copy2(binary, exe_dir)
+        before = (listing(exe_dir), listing(home))
+        with Desktop(artifacts) as d:
+            t0 = time.time()
+            proc = d.start([binary], env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"},
+                           cwd=home)
+            wid = d.window_of("^Duvix$")
+            d.wait_maximised(wid)
+            x, y, w, h = d.geometry(wid)
+            d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
+                       "the window never painted grey")
+            print("window painted %.0f ms after start" % ((time.time() - t0) * 1000))
+            shot = d.wait_settled("startup")
+            # Maximised: as wide as the screen, reaching the bottom of it.
+            assert w == d.width, "not maximised: width %d" % w
+            assert y + h == d.height, "not maximised: bottom %d" % (y + h)
+            bar = menu_bar_height(shot, x, y, w)
+            assert 12 <= bar < 80, "no menu bar above the grey area (%d)" % bar
+            grey = sum(close(shot.pixel(px, py), GREY, 2)
+                       for px in range(x, x + w, 7) for py in range(y + bar, y + h, 7))
+            total = len(range(x, x + w, 7)) * len(range(y + bar, y + h, 7))
+            assert grey / total > 0.995, "client area not mid grey (%.3f)" % (grey / total)
+            items = menu_items(shot, x, y, min(w, 600), bar)
+            print("menu items at", items)
+            assert len(items) == 3, "expected three menu items, found %r" % items
+            widths = [b - a for a, b in items]
+            assert items[0][0] - x < 40, "first item not at the left"
+            assert widths[0] < widths[1] <= widths[2] + 3, \
+                "item widths do not read Exit, Left Image, Right Image"
+            # One click on "Exit" ends the program at once with code 0.
+            ex = (items[0][0] + items[0][1]) // 2
+            d.xdotool("mousemove", str(ex), str(y + bar // 2), "click", "1")
+            code = proc.wait(10)
+            assert code == 0, "exit code %d: %s" % (code, proc.stderr.read().decode())
+        after = (listing(exe_dir), listing(home))
+        assert before[0] == after[0], "files changed next to the executable"
+        assert before[1] == after[1], "files changed in the home folder: %r" % (
+            set(after[1]) ^ set(before[1]))
     print("ok")
 
 
 def restore(binary, artifacts):
     """Restoring gives the design client size, centred."""
-    home = tempfile.mkdtemp(prefix="duvix-home-")
-    with Desktop(artifacts=artifacts) as d:
+    with tempfile.TemporaryDirectory(prefix="duvix-home-") as home, Desktop(artifacts) as d:
         proc = d.start([binary], env={"HOME": home}, cwd=home)
         wid = d.window_of("^Duvix$")
-        time.sleep(0.5)
+        d.wait_maximised(wid)
         d.run("wmctrl", "-i", "-r", wid, "-b", "remove,maximized_vert,maximized_horz")
         d.wait_for(lambda: d.geometry(wid)[2] < d.width, 5, "the window did not restore")
-        time.sleep(0.3)
+        shot = d.wait_settled("restored")
         x, y, w, h = d.geometry(wid)
-        shot = d.shot("restored")
-        bar = 0
-        while bar < 80 and not close(shot.pixel(x + w // 2, y + bar), GREY, 2):
-            bar += 1
+        bar = menu_bar_height(shot, x, y, w)
         print("restored client", w, h - bar, "at", x, y)
         assert (w, h - bar) == (564, 377), "restored client area %dx%d" % (w, h - bar)
         assert abs((x + w / 2) - d.width / 2) <= 8, "not centred horizontally"

@@ -17,3 +17,13 @@ set_tests_properties(e2e.loading PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
 add_test(NAME e2e.viewer
          COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_viewer.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
 set_tests_properties(e2e.viewer PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
+
+# The same program on a headless Weston compositor through Qt's wayland platform.
+add_executable(png_pixels ${CMAKE_CURRENT_LIST_DIR}/png_pixels.cpp)
+target_link_libraries(png_pixels PRIVATE Qt6::Gui)
+duvix_warnings(png_pixels)
+add_test(NAME e2e.wayland
+         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_wayland.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper>
+                 $<TARGET_FILE:png_pixels> ${_art})
+# One desktop at a time: under load a second one starves the first one's start-up.
+set_tests_properties(e2e.wayland PROPERTIES TIMEOUT 180 RESOURCE_LOCK desktop)

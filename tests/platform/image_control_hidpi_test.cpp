@@ -41,12 +41,12 @@ TEST(HighDpi, NaturalSizeIsOnePicturePixelPerDevicePixel) {
     ASSERT_TRUE(w.img->LoadPicture(path));
     EXPECT_EQ(w.img->PictureWidth(), 2646);  // 200 device px = 100 px at 96 dpi
     EXPECT_EQ(w.img->PictureHeight(), 1323);
-    const float tw = units::HimetricToTwips(static_cast<float>(w.img->PictureWidth()));
-    const float th = units::HimetricToTwips(static_cast<float>(w.img->PictureHeight()));
-    ASSERT_TRUE(w.img->Move(150, 150, tw, th));
-    EXPECT_EQ(w.img->size(), QSize(100, 50));
+    const units::NaturalSize n =
+        units::NaturalSizeFromHimetric(w.img->PictureWidth(), w.img->PictureHeight());
+    ASSERT_TRUE(w.img->Move(150, 150, n.width, n.height));
+    EXPECT_EQ(w.img->Surface()->size(), QSize(100, 50));  // device-independent pixels
 
-    const QImage drawn = w.img->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = w.img->Surface()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(drawn.size(), QSize(200, 100));
     int differing = 0;
     for (int y = 0; y < 100; ++y)

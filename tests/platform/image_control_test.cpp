@@ -1,4 +1,5 @@
 // The image control: refused moves, stretched drawing and its transparent background.
+#include "common/Units.h"
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
 
@@ -27,15 +28,15 @@ std::shared_ptr<const imaging::Picture> RedThenBlue(int w, int h) {
     p->image = QImage(w, h, QImage::Format_RGB32);
     p->image.fill(Qt::red);
     QPainter(&p->image).fillRect(w / 3, 0, w - w / 3, h, Qt::blue);
-    p->Width = w * 2540 / 96;
-    p->Height = h * 2540 / 96;
+    p->Width = units::PixelsToHimetric(w, 1.0);
+    p->Height = units::PixelsToHimetric(h, 1.0);
     return p;
 }
 
 TEST(ImageControl, RefusedMovesKeepThePreviousRectangle) {
     Window w;
     ASSERT_TRUE(w.img->Move(150, 300, 1500, 750));
-    const QRect before = w.img->geometry();
+    const QRect before = w.img->Surface()->geometry();  // pixels
     EXPECT_EQ(before, QRect(10, 20, 100, 50));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
@@ -43,7 +44,7 @@ TEST(ImageControl, RefusedMovesKeepThePreviousRectangle) {
     EXPECT_FALSE(w.img->Move(0, 0, 10, -1));
     EXPECT_FALSE(w.img->Move(nan, 0, 10, 10));
     EXPECT_FALSE(w.img->Move(0, 0, inf, 10));
-    EXPECT_EQ(w.img->geometry(), before);
+    EXPECT_EQ(w.img->Surface()->geometry(), before);
     EXPECT_FLOAT_EQ(w.img->Width(), 1500);
     EXPECT_TRUE(w.img->Move(0, 0, 0, 0)) << "an empty rectangle is a valid placement";
 }

@@ -27,3 +27,9 @@ add_test(NAME resources.deb_package
   COMMAND sh ${_pkg_script} deb ${CMAKE_BINARY_DIR}/CPackConfig.cmake
           "$<TARGET_EXISTS:duvix-picinfo>")
 set_tests_properties(resources.deb_package PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
+add_test(NAME resources.metainfo
+  COMMAND sh ${_pkg_script} metainfo ${_res_dir}/org.example.Duvix.metainfo.xml)
+add_test(NAME resources.manual_pages
+  COMMAND sh ${_pkg_script} man ${_res_dir}/man/duvix.1 ${_res_dir}/man/duvix-picinfo.1)
+add_test(NAME resources.licence
+  COMMAND sh ${_pkg_script} licence ${PROJECT_SOURCE_DIR})

@@ -114,7 +114,8 @@ TEST_F(Browser, MissingFolderListsNothingAndBrokenFilesKeepThePreview) {
 TEST_F(Browser, DoubleClickOpensThePreviewedFileAndThenOnlyRaisesTheViewer) {
     Open(dir.path() + "/");
     Select("b_port.JPG");
-    QTest::mouseDClick(browser->img, Qt::LeftButton, {}, browser->img->rect().center());
+    QTest::mouseDClick(browser->img->Surface(), Qt::LeftButton, {},
+                       browser->img->Surface()->rect().center());
     ASSERT_TRUE(platform::InstanceExists<frmImageViewer>());
     frmImageViewer& viewer = platform::Instance<frmImageViewer>();
     EXPECT_EQ(viewer.windowTitle(), dir.path() + "/b_port.JPG");
@@ -122,14 +123,16 @@ TEST_F(Browser, DoubleClickOpensThePreviewedFileAndThenOnlyRaisesTheViewer) {
     const imaging::Picture* first = viewer.img->GetPicture();
     ASSERT_NE(first, nullptr);
     Select("a_land.jpg");
-    QTest::mouseDClick(browser->img, Qt::LeftButton, {}, browser->img->rect().center());
+    QTest::mouseDClick(browser->img->Surface(), Qt::LeftButton, {},
+                       browser->img->Surface()->rect().center());
     EXPECT_EQ(&platform::Instance<frmImageViewer>(), &viewer);
     EXPECT_EQ(viewer.img->GetPicture(), first) << "not reloaded";
 }
 
 TEST_F(Browser, DoubleClickBeforeAnyPreviewOpensTheViewerAnyway) {
     Open(dir.path() + "/");
-    QTest::mouseDClick(browser->img, Qt::LeftButton, {}, browser->img->rect().center());
+    QTest::mouseDClick(browser->img->Surface(), Qt::LeftButton, {},
+                       browser->img->Surface()->rect().center());
     ASSERT_TRUE(platform::InstanceExists<frmImageViewer>());
     EXPECT_EQ(platform::Instance<frmImageViewer>().windowTitle(), "");
 }

@@ -50,7 +50,8 @@ protected:
                 v.Unload();  // never leave the test hanging in the modal loop
             }
         });
-        QTest::mouseDClick(form->img1, Qt::LeftButton, {}, form->img1->rect().center());
+        QTest::mouseDClick(form->img1->Surface(), Qt::LeftButton, {},
+                           form->img1->Surface()->rect().center());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return sawViewer;
     }
@@ -98,7 +99,7 @@ TEST_F(ViewerRoute, DoubleClickOnMarginOrPictureCloses) {
         marginClosed = !v.IsLoaded();
     });
     DoubleClickLeftPane([&](frmImageViewer& v) {
-        QTest::mouseDClick(v.img, Qt::LeftButton, {}, v.img->rect().center());
+        QTest::mouseDClick(v.img->Surface(), Qt::LeftButton, {}, v.img->Surface()->rect().center());
         pictureClosed = !v.IsLoaded();
     });
     EXPECT_TRUE(marginClosed);
@@ -107,7 +108,8 @@ TEST_F(ViewerRoute, DoubleClickOnMarginOrPictureCloses) {
 
 TEST_F(ViewerRoute, EmptyPaneOrVanishedFileOpensNothing) {
     gCurrentFile = "something else";
-    QTest::mouseDClick(form->img2, Qt::LeftButton, {}, form->img2->rect().center());
+    QTest::mouseDClick(form->img2->Surface(), Qt::LeftButton, {},
+                       form->img2->Surface()->rect().center());
     EXPECT_EQ(gCurrentFile, "");
     EXPECT_FALSE(platform::InstanceExists<frmImageViewer>());
 
