@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <chrono>
 #include <future>
@@ -89,13 +90,20 @@ TEST(SettingsSharing, PathsThatNameNoRegularFileAreNeverOpenedOrReplaced) {
     const QDir dir(tmp.path());
     const QString fifo = dir.filePath("pipe.ini");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A device of the test's own when it runs as the super-user: a write that wrongly replaced
+    // it must not take the system's /dev/null with it. Others cannot replace /dev/null.
+    QString device = QStringLiteral("/dev/null");
+    if (::geteuid() == 0) {
+        device = dir.filePath("null");
+        ASSERT_EQ(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
     const QString toDevice = dir.filePath("device.ini");
-    ASSERT_TRUE(QFile::link("/dev/null", toDevice));
+    ASSERT_TRUE(QFile::link(device, toDevice));
     const QString toFifo = dir.filePath("link-to-pipe.ini");
     ASSERT_TRUE(QFile::link(fifo, toFifo));
     // Each call runs apart, so a blocked open fails the test; the pipe is then opened from
     // this side to let it go.
-    for (const QString& path : {fifo, toDevice, toFifo, QStringLiteral("/dev/null")}) {
+    for (const QString& path : {fifo, toDevice, toFifo, device}) {
         auto calls = std::async(std::launch::async, [&] {
             const QString read = GetPrivateProfileText("S", "k", "default", 255, path);
             const bool written = WritePrivateProfileText("S", "k", "v", path);
@@ -113,11 +121,11 @@ TEST(SettingsSharing, PathsThatNameNoRegularFileAreNeverOpenedOrReplaced) {
         EXPECT_EQ(read, "default") << path.toStdString();
         EXPECT_FALSE(written) << path.toStdString();
     }
-    QFileInfo pipe(fifo), device(toDevice), link(toFifo);
+    QFileInfo pipe(fifo), linkToDevice(toDevice), link(toFifo);
     EXPECT_FALSE(pipe.isFile());
-    EXPECT_TRUE(device.isSymLink());
-    EXPECT_EQ(device.symLinkTarget(), "/dev/null");
-    EXPECT_FALSE(QFileInfo("/dev/null").isFile());
+    EXPECT_TRUE(linkToDevice.isSymLink());
+    EXPECT_EQ(linkToDevice.symLinkTarget(), device);
+    EXPECT_FALSE(QFileInfo(device).isFile());
     EXPECT_TRUE(link.isSymLink());
     // A link to a regular file stays a link, and its target takes the value.
     const QString real = dir.filePath("real.ini");
