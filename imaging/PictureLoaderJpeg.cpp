@@ -264,6 +264,16 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
     return true;
 }
 
+QString ErrorText(const Context& ctx) {
+    if (ctx.truncated) return QStringLiteral("truncated JPEG data");
+    if (ctx.tooManyScans) return QStringLiteral("too many progressive scans");
+    if (ctx.tooMuchWork) return QStringLiteral("refused: scans far beyond what the data holds");
+    if (ctx.noMarker) return QStringLiteral("refused: no JPEG marker in the data");
+    if (ctx.err.msg_code == JERR_NO_BACKING_STORE)
+        return QStringLiteral("refused: more coefficients than the data can hold");
+    return QString::fromLatin1(ctx.message);
+}
+
 }  // namespace
 
 JpegResult DecodeJpeg(QIODevice* device, QSize box) {
@@ -290,13 +300,7 @@ JpegResult DecodeJpeg(QIODevice* device, QSize box) {
     jpeg_destroy_decompress(&ctx->cinfo);
     std::free(cmykRow);
     if (!ok) {
-        out.error = ctx->truncated      ? QStringLiteral("truncated JPEG data")
-                    : ctx->tooManyScans ? QStringLiteral("too many progressive scans")
-                    : ctx->tooMuchWork  ? QStringLiteral(
-                                              "refused: progressive scans far beyond "
-                                               "what the data holds")
-                    : ctx->noMarker ? QStringLiteral("refused: no JPEG marker in the data")
-                                    : QString::fromLatin1(ctx->message);
+        out.error = ErrorText(*ctx);
         if (out.error.isEmpty()) out.error = QStringLiteral("undecodable JPEG");
         return out;
     }

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <thread>
@@ -52,6 +53,7 @@ LoadResult Timed(const std::function<LoadResult()>& load, double* seconds) {
     const double start = ThreadCpuSeconds();
     LoadResult r = load();
     *seconds = ThreadCpuSeconds() - start;
+    std::printf("  %.3f s of CPU: %s\n", *seconds, r.picture ? "shown" : qPrintable(r.error));
     return r;
 }
 
