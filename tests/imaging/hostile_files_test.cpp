@@ -1,6 +1,6 @@
 // Hand-made hostile pictures: each is built here, small on disk, and must be refused or shown
 // quickly, within bounded memory. "Quickly" is thread CPU time, so a busy machine does not
-// make a sound loader fail; the bound is twice the drawing budget.
+// make a sound loader fail.
 #include "imaging/Picture.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +35,8 @@ using imaging::LoadResult;
 
 const DisplayTarget kScreen{QSize(1920, 1080), 1.0};
 constexpr double kMaxSeconds = 2.0;
+// A metafile draws for one second at most, and finishes the step under way.
+constexpr double kMaxDrawingSeconds = 1.5;
 
 double ThreadCpuSeconds() {
     timespec t{};
@@ -188,17 +190,22 @@ QByteArray HugeRleBmp() {
     return out + rle;
 }
 
-TEST(HostileBitmaps, SmallFilesDeclaringAHugeCanvasTakeNoGigabyte) {
-    for (const auto& [name, file] :
-         {std::pair{"gif", HugeGif()}, std::pair{"rle bmp", HugeRleBmp()}}) {
-        const QByteArray& bytes = file;  // a lambda cannot capture a structured binding
-        ASSERT_LT(bytes.size(), 70 * 1024) << name;
-        const long before = PeakMegabytes();
-        double seconds = 0;
-        const LoadResult r = Timed([&] { return LoadPictureData(bytes, kScreen); }, &seconds);
-        EXPECT_LT(PeakMegabytes() - before, 400) << name << ": " << r.error.toStdString();
-        EXPECT_LT(seconds, kMaxSeconds) << name;
-    }
+// Peak memory only grows, so each file has a test (a process) of its own under the test runner.
+void ExpectSmallFootprint(const QByteArray& bytes) {
+    ASSERT_LT(bytes.size(), 70 * 1024);
+    const long before = PeakMegabytes();
+    double seconds = 0;
+    const LoadResult r = Timed([&] { return LoadPictureData(bytes, kScreen); }, &seconds);
+    EXPECT_LT(PeakMegabytes() - before, 150) << r.error.toStdString();
+    EXPECT_LT(seconds, kMaxSeconds);
+}
+
+TEST(HostileBitmaps, SmallGifDeclaringAHugeCanvasTakesNoGigabyte) {
+    ExpectSmallFootprint(HugeGif());
+}
+
+TEST(HostileBitmaps, SmallRunLengthBmpDeclaringAHugeCanvasTakesNoGigabyte) {
+    ExpectSmallFootprint(HugeRleBmp());
 }
 
 // ---- metafiles ----
@@ -244,9 +251,9 @@ LoadResult RenderTimed(const QByteArray& bytes, double* seconds) {
 TEST(HostileMetafiles, DensePolygonsStopAtTheBudgetAndShowWhatWasDrawn) {
     Wmf w;
     w.Rec(kCreateBrush, {0, 0x00FF, 0, 0}).Rec(kSelect, {0});
-    w.Rec(kCreatePen, {0, 3, 0, 0, 0}).Rec(kSelect, {1});
+    w.Rec(kCreatePen, {0, 45, 0, 0, 0}).Rec(kSelect, {1});  // three pixels, round joins
     auto* rng = QRandomGenerator::global();
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 6; ++i) {
         // Within a band, so the edges stay under what the player leaves out as absurd.
         std::vector<int> words{65535};
         for (int n = 0; n < 65535; ++n) {
@@ -259,24 +266,25 @@ TEST(HostileMetafiles, DensePolygonsStopAtTheBudgetAndShowWhatWasDrawn) {
     const LoadResult r = RenderTimed(w.Placeable(), &seconds);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
     EXPECT_EQ(r.picture->image.size(), QSize(1920, 1080));
-    EXPECT_LT(seconds, kMaxSeconds);
+    EXPECT_LT(seconds, kMaxDrawingSeconds);
 }
 
 TEST(HostileMetafiles, LongDashedLinesStopAtTheBudget) {
+    // Each outline holds just under the number of dashes above which it would be drawn solid.
     Wmf w;
-    w.Rec(kCreatePen, {1, 1, 0, 0, 0}).Rec(kSelect, {0});  // dashed, one pixel
-    for (int rec = 0; rec < 40; ++rec) {
-        std::vector<int> words{8000};
-        for (int n = 0; n < 8000; ++n) {  // a zigzag across the whole picture
+    w.Rec(kCreatePen, {1, 0, 0, 0, 0}).Rec(kSelect, {0});  // dashed, one pixel
+    for (int rec = 0; rec < 8; ++rec) {
+        std::vector<int> words{1000};
+        for (int n = 0; n < 1000; ++n) {  // a zigzag across the whole picture
             words.push_back((n % 2) * (1920 * 15 - 1));
-            words.push_back((n * 7 + rec) % (1080 * 15));
+            words.push_back((n * 16 + rec) % (1080 * 15));
         }
         w.Rec(kPolyline, words);
     }
     double seconds = 0;
     const LoadResult r = RenderTimed(w.Placeable(), &seconds);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
-    EXPECT_LT(seconds, kMaxSeconds);
+    EXPECT_LT(seconds, kMaxDrawingSeconds);
 }
 
 TEST(HostileMetafiles, HundredThousandPenCreationsStopAtTheBudget) {
@@ -286,7 +294,7 @@ TEST(HostileMetafiles, HundredThousandPenCreationsStopAtTheBudget) {
     double seconds = 0;
     const LoadResult r = RenderTimed(w.Placeable(65535), &seconds);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
-    EXPECT_LT(seconds, kMaxSeconds);
+    EXPECT_LT(seconds, kMaxDrawingSeconds);
 }
 
 TEST(HostileMetafiles, InfiniteScalesInRegionRecordsAreClamped) {
