@@ -10,7 +10,8 @@ from desktop import (Desktop, bbox, centre, check_placed, close, drag_file,  # n
 
 RED = (0xe0, 0x10, 0x10)
 BLUE = (0x10, 0x30, 0xe0)
-GREEN = (0x10, 0xe0, 0x10)
+GREEN = (0x10, 0xc0, 0x30)
+PURPLE = (0xc0, 0x10, 0xc0)
 COPY = 1
 
 
@@ -18,21 +19,21 @@ def refused_drops(d, helper, work, client):
     """Drops that bring no picture, or that offer only Move, are refused: the source is told
     nothing happened (a source honouring Move would otherwise delete its file)."""
     cx, cy, cw, ch, _ = client
-    green = os.path.join(work, "green.bmp")
-    d.run(helper, "picture", green, "300", "300", "10e010")
+    purple = os.path.join(work, "purple.bmp")
+    d.run(helper, "picture", purple, "300", "300", "c010c0")
     folder = os.path.join(work, "folder.jpg")
     os.mkdir(folder)
     pipe = os.path.join(work, "pipe.jpg")
     os.mkfifo(pipe)
     at = (cx + cw // 4, cy + ch // 2)
-    action = drag_file(d, helper, green, *at, move_only=True)
+    action = drag_file(d, helper, purple, *at, move_only=True)
     assert action == 0, "a move-only drag was answered %d" % action
-    assert os.path.exists(green), "the moved picture is gone"
+    assert os.path.exists(purple), "the moved picture is gone"
     for what in (folder, pipe, "https://example.org/remote.jpg"):
         action = drag_file(d, helper, what, *at)
         assert action == 0, "%s was answered %d" % (what, action)
     shot = d.shot("refused-drops")
-    assert bbox(shot, GREEN, cx, cy, cx + cw, cy + ch) is None, "a refused drop loaded a picture"
+    assert bbox(shot, PURPLE, cx, cy, cx + cw, cy + ch) is None, "a refused drop loaded a picture"
     print("refused drops: all answered 0")
 
 
@@ -40,13 +41,27 @@ def main(binary, helper, artifacts):
     with tempfile.TemporaryDirectory(prefix="duvix-e2e-") as work, Desktop(artifacts) as d:
         red = os.path.join(work, "red picture.bmp")
         blue = os.path.join(work, "wide blue.jpg")
+        green = os.path.join(work, "green.bmp")
         d.run(helper, "picture", red, "400", "300", "e01010")
         d.run(helper, "picture", blue, "2400", "1000", "1030e0")
+        d.run(helper, "picture", green, "300", "200", "10c030")
         proc, _, client = start_duvix(d, binary, work)
         cx, cy, cw, ch, bar = client
         x, y, w = cx, cy - bar, cw  # the window's top left and width
 
         refused_drops(d, helper, work, client)
+
+        # The empty right pane's design rectangle (306 to 439 px across, 81 to 214 down) lies in
+        # the left half of the maximised window: a drop there is a drop on the left half.
+        assert 439 < cw // 2, "the window is too narrow for this check"
+        rect = expected_rect(client, 1, 300, 200)
+        drag_file(d, helper, green, cx + 372, cy + 147,
+                  lambda: close(d.shot().pixel(*centre(rect)), GREEN, 40),
+                  "the picture dropped on the left half never showed")
+        shot = d.wait_settled("dropped-left-over-empty-right-pane")
+        check_placed(shot, GREEN, rect, (cx, cy, cx + cw // 2, cy + ch), "drop on the left half")
+        assert bbox(shot, GREEN, cx + cw // 2, cy, cx + cw, cy + ch) is None, \
+            "the drop on the left half reached the right pane"
 
         # Drag the red picture from another program onto the right half; the source proposes
         # Move and is answered Copy.
