@@ -101,7 +101,7 @@ void Player::drawDib(QRectF dest, QRectF source, const Params& dib, bool palette
         beginDraw(target);
         return;
     }
-    QImage img = DecodeDib(dib, paletteIndices, st_.palette);
+    QImage img = DecodeDib(dib, paletteIndices, paletteColors());
     if (img.isNull()) return;
     // Source rectangles of bottom-up bitmaps are measured from the bottom row.
     const bool bottomUp = dib.u32(0) == 12 || int32_t(dib.u32(4)) > 0;

@@ -29,14 +29,14 @@ Pen ParsePen(const Params& p) {
     Pen pen;
     pen.style = p.u16(0);
     pen.width = p.i16(1) < 0 ? 0 : p.i16(1);
-    pen.color = ColorRef(p.u32(3));
+    pen.color = p.u32(3);
     return pen;
 }
 
 Brush ParseBrush(const Params& p) {
     Brush brush;
     brush.style = p.u16(0);
-    brush.color = ColorRef(p.u32(1));
+    brush.color = p.u32(1);
     brush.hatch = p.u16(3);
     if (brush.style != kBsSolid && brush.style != kBsNull && brush.style != kBsHatched)
         brush.style = kBsSolid;  // a pattern without bits: the colour is the best guess
@@ -72,8 +72,33 @@ Palette ParsePalette(const Params& p) {
     for (qsizetype i = 0; i < count; ++i) {
         const uchar* e = p.raw(2 + i * 2, 4);
         pal.colors.append(qRgb(e[0], e[1], e[2]));
+        pal.flags.append(e[3]);
     }
     return pal;
+}
+
+void SetPaletteEntries(Palette& palette, const Params& p, bool onlyReserved) {
+    constexpr uint8_t kPcReserved = 0x01;
+    const qsizetype start = p.u16(0);
+    const qsizetype count = qMin<qsizetype>(p.u16(1), (p.words() - 2) / 2);
+    for (qsizetype i = 0; i < count && start + i < palette.colors.size(); ++i) {
+        const qsizetype at = start + i;
+        if (onlyReserved && !(palette.flags[at] & kPcReserved)) continue;
+        const uchar* e = p.raw(2 + i * 2, 4);
+        palette.colors[at] = qRgb(e[0], e[1], e[2]);
+        if (!onlyReserved) palette.flags[at] = e[3];
+    }
+}
+
+// The twenty colours a device context holds before a palette is selected.
+const QList<QRgb>& DefaultPalette() {
+    static const QList<QRgb> kColors{
+        qRgb(0, 0, 0),       qRgb(128, 0, 0),     qRgb(0, 128, 0),     qRgb(128, 128, 0),
+        qRgb(0, 0, 128),     qRgb(128, 0, 128),   qRgb(0, 128, 128),   qRgb(192, 192, 192),
+        qRgb(192, 220, 192), qRgb(166, 202, 240), qRgb(255, 251, 240), qRgb(160, 160, 164),
+        qRgb(128, 128, 128), qRgb(255, 0, 0),     qRgb(0, 255, 0),     qRgb(255, 255, 0),
+        qRgb(0, 0, 255),     qRgb(255, 0, 255),   qRgb(0, 255, 255),   qRgb(255, 255, 255)};
+    return kColors;
 }
 
 Region ParseRegion(const Params& p) {

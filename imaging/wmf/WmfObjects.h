@@ -5,6 +5,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -26,12 +27,12 @@ enum BrushKind {
 struct Pen {
     uint16_t style = kPsSolid;  // kind in the low nibble, end cap and join above
     int width = 0;              // logical units; 0 means one device pixel
-    QColor color = Qt::black;
+    uint32_t color = 0;         // COLORREF, resolved when drawing
 };
 
 struct Brush {
     uint16_t style = kBsSolid;
-    QColor color = Qt::white;
+    uint32_t color = 0xFFFFFF;  // COLORREF, resolved when drawing
     uint16_t hatch = 0;
     QImage pattern;  // pattern brushes only
 };
@@ -48,13 +49,15 @@ struct Font {
 
 struct Palette {
     QList<QRgb> colors;
+    QList<uint8_t> flags;  // PC_RESERVED marks the entries AnimatePalette may change
 };
 
 struct Region {
     QList<QRect> rects;  // logical units, right/bottom exclusive
 };
 
-using Object = std::variant<Pen, Brush, Font, Palette, Region>;
+// A palette is shared: the device context refers to it, and later palette records change it.
+using Object = std::variant<Pen, Brush, Font, std::shared_ptr<Palette>, Region>;
 
 // Handles are slot numbers: a new object takes the lowest free slot, as GDI does when playing.
 class ObjectTable {
@@ -68,11 +71,16 @@ private:
     std::vector<std::optional<Object>> slots_;
 };
 
+// The RGB of a COLORREF; palette indices are resolved by the player.
 QColor ColorRef(uint32_t colorRef);
 Pen ParsePen(const Params& p);
 Brush ParseBrush(const Params& p);
 Font ParseFont(const Params& p);
 Palette ParsePalette(const Params& p);
+// Writes the entries of a palette record (first index, count, entries) into `palette`;
+// onlyReserved keeps the entries not marked PC_RESERVED, as AnimatePalette does.
+void SetPaletteEntries(Palette& palette, const Params& p, bool onlyReserved);
+const QList<QRgb>& DefaultPalette();
 Region ParseRegion(const Params& p);
 
 }  // namespace imaging::wmf

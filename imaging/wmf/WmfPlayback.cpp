@@ -103,9 +103,9 @@ QRegion Player::deviceRegion(const Region& region) const {
 bool Player::stateRecord(uint16_t fn, const Params& p) {
     DcState& s = st_;
     switch (fn) {
-        case kSetBkColor: s.bkColor = ColorRef(p.u32(0)); return true;
+        case kSetBkColor: s.bkColor = p.u32(0); return true;
         case kSetBkMode: s.bkOpaque = p.u16(0) == 2; return true;
-        case kSetTextColor: s.textColor = ColorRef(p.u32(0)); return true;
+        case kSetTextColor: s.textColor = p.u32(0); return true;
         case kSetTextAlign: s.textAlign = p.u16(0); return true;
         case kSetTextCharExtra: s.charExtra = p.i16(0); return true;
         case kSetPolyFillMode: s.windingFill = p.u16(0) == 2; return true;
@@ -193,7 +193,7 @@ bool Player::objectRecord(uint16_t fn, const Params& p) {
         case kCreatePenIndirect: objects_.add(ParsePen(p)); return true;
         case kCreateBrushIndirect: objects_.add(ParseBrush(p)); return true;
         case kCreateFontIndirect: objects_.add(ParseFont(p)); return true;
-        case kCreatePalette: objects_.add(ParsePalette(p)); return true;
+        case kCreatePalette: objects_.add(std::make_shared<Palette>(ParsePalette(p))); return true;
         case kCreateRegion: objects_.add(ParseRegion(p)); return true;
         case kDibCreatePatternBrush:
         case kCreatePatternBrush: {
@@ -202,7 +202,7 @@ bool Player::objectRecord(uint16_t fn, const Params& p) {
             b.style = kBsNull;
             QImage pattern;
             if (fn == kDibCreatePatternBrush) {
-                pattern = DecodeDib(p.from(2), p.u16(1) == 1, st_.palette);
+                pattern = DecodeDib(p.from(2), p.u16(1) == 1, paletteColors());
             } else if (p.u16(4) == 0x0101 && p.i16(1) > 0 &&
                        p.i16(2) > 0) {  // one plane, one bit per pixel
                 const int w = p.i16(1), h = p.i16(2), rowBytes = p.i16(3);
@@ -235,11 +235,38 @@ bool Player::objectRecord(uint16_t fn, const Params& p) {
         }
         case kSelectPalette:
             if (const Object* o = objects_.get(p.u16(0)))
-                if (auto* pal = std::get_if<Palette>(o)) st_.palette = pal->colors;
+                if (auto* pal = std::get_if<std::shared_ptr<Palette>>(o)) st_.palette = *pal;
+            return true;
+        // Realising matters on palette devices only; indices resolve through the selected
+        // palette either way. The stock palette cannot be changed.
+        case kRealizePalette: return true;
+        case kSetPalEntries:
+        case kAnimatePalette:
+            if (st_.palette) SetPaletteEntries(*st_.palette, p, fn == kAnimatePalette);
+            return true;
+        case kResizePalette:
+            if (st_.palette && p.has(1)) {
+                st_.palette->colors.resize(p.u16(0), qRgb(0, 0, 0));
+                st_.palette->flags.resize(p.u16(0), 0);
+            }
             return true;
         case kDeleteObject: objects_.remove(p.u16(0)); return true;
         default: return false;
     }
+}
+
+const QList<QRgb>& Player::paletteColors() const {
+    return st_.palette ? st_.palette->colors : DefaultPalette();
+}
+
+QColor Player::color(uint32_t colorRef) const {
+    // High byte 1: an index into the palette (out of range: its first entry). Anything else,
+    // palette-relative RGB included, is the RGB itself on a true-colour device.
+    if ((colorRef >> 24) != 1) return ColorRef(colorRef);
+    const QList<QRgb>& palette = paletteColors();
+    if (palette.isEmpty()) return Qt::black;
+    const qsizetype index = colorRef & 0xFFFF;
+    return QColor(palette[index < palette.size() ? index : 0]);
 }
 
 QPen Player::devicePen() const {
@@ -247,9 +274,10 @@ QPen Player::devicePen() const {
     const int kind = pen.style & 0x0F;
     if (kind == kPsNull || st_.rop2 == 11) return Qt::NoPen;
     const double longest = std::max(frame_.image.width(), frame_.image.height());
+    // Width 0 is one device pixel under any mapping; other widths scale but never go below one.
     const double width =
-        qBound(std::max(1.0, frame_.pixelScale), pen.width * std::abs(xf().m11()), 4 * longest + 1);
-    QColor color = pen.color;
+        pen.width == 0 ? 1.0 : qBound(1.0, pen.width * std::abs(xf().m11()), 4 * longest + 1);
+    QColor color = this->color(pen.color);
     if (st_.rop2 == 1) color = Qt::black;
     if (st_.rop2 == 16) color = Qt::white;
     QPen out(color, width);
@@ -258,22 +286,27 @@ QPen Player::devicePen() const {
     out.setJoinStyle(join == 0x1000   ? Qt::BevelJoin
                      : join == 0x2000 ? Qt::MiterJoin
                                       : Qt::RoundJoin);
-    // GDI's dash lengths in pixels; Qt multiplies them by the width
-    switch (kind) {
-        case kPsDash: out.setDashPattern({6, 2}); break;
-        case kPsDot: out.setDashPattern({1, 1}); break;
-        case kPsDashDot: out.setDashPattern({3, 2, 1, 2}); break;
-        case kPsDashDotDot: out.setDashPattern({3, 1, 1, 1, 1, 1}); break;
-        default: break;
+    // Dashes and dots only on pens of one device pixel, with GDI's lengths in pixels; GDI draws
+    // wider styled pens solid.
+    if (thinPen(width)) {
+        switch (kind) {
+            case kPsDash: out.setDashPattern({18, 6}); break;
+            case kPsDot: out.setDashPattern({3, 3}); break;
+            case kPsDashDot: out.setDashPattern({9, 6, 3, 6}); break;
+            case kPsDashDotDot: out.setDashPattern({9, 3, 3, 3, 3, 3}); break;
+            default: break;
+        }
+        if (kind >= kPsDash && kind <= kPsDashDotDot) out.setCapStyle(Qt::FlatCap);
     }
-    if (kind >= kPsDash && kind <= kPsDashDotDot) out.setCapStyle(Qt::FlatCap);
     return out;
 }
 
 QBrush Player::deviceBrush() const {
     const Brush& b = st_.brush;
     if (b.style == kBsNull || st_.rop2 == 11) return Qt::NoBrush;
-    QColor color = st_.rop2 == 1 ? QColor(Qt::black) : st_.rop2 == 16 ? QColor(Qt::white) : b.color;
+    QColor color = st_.rop2 == 1    ? QColor(Qt::black)
+                   : st_.rop2 == 16 ? QColor(Qt::white)
+                                    : this->color(b.color);
     if (b.style == kBsHatched && b.hatch <= 5) {
         static constexpr Qt::BrushStyle kHatch[] = {Qt::HorPattern,   Qt::VerPattern,
                                                     Qt::FDiagPattern, Qt::BDiagPattern,
@@ -290,10 +323,13 @@ QBrush Player::deviceBrush() const {
     return color;
 }
 
-double Player::strokeInset() const {
-    // An odd device width is centred on pixel centres, as GDI places one-pixel lines.
+Player::StrokeGrid Player::strokeGrid() const {
     const QPen pen = devicePen();
-    return pen.style() != Qt::NoPen && int(std::lround(pen.widthF())) % 2 == 1 ? 0.5 : 0.0;
+    StrokeGrid grid;
+    if (pen.style() == Qt::NoPen || int(std::lround(pen.widthF())) % 2 == 0) return grid;
+    grid.inset = 0.5;
+    grid.snap = thinPen(pen.widthF());
+    return grid;
 }
 
 bool Player::beginDraw(const QRectF& imageBounds) {
@@ -363,7 +399,7 @@ void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokeP
         fill.setFillRule(st_.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
         if (prepareRaster(fill, 0)) {
             if (st_.brush.style == kBsHatched && st_.bkOpaque)
-                painter_->fillPath(fill, st_.bkColor);
+                painter_->fillPath(fill, color(st_.bkColor));
             painter_->fillPath(fill, brush);
         }
     }

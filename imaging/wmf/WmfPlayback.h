@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QRegion>
 #include <QTransform>
+#include <cmath>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,8 +21,8 @@ struct DcState {
     Pen pen;
     Brush brush;
     Font font;
-    QList<QRgb> palette;
-    QColor textColor = Qt::black, bkColor = Qt::white;
+    std::shared_ptr<Palette> palette;            // none: the default palette
+    uint32_t textColor = 0, bkColor = 0xFFFFFF;  // COLORREFs
     bool bkOpaque = true;
     bool windingFill = false;
     int rop2 = 13;  // R2_COPYPEN
@@ -68,10 +70,14 @@ private:
     bool textRecord(uint16_t fn, const Params& p);    // WmfText.cpp
     bool bitmapRecord(uint16_t fn, const Params& p);  // WmfBitmaps.cpp
 
-    void drawText(QPointF at, const QByteArray& text, const std::vector<int>& dx, uint16_t options,
-                  std::optional<QRectF> box);
+    void drawText(QPointF at, const QByteArray& text, const std::vector<QPoint>& dx,
+                  uint16_t options, std::optional<QRectF> box);
     void drawDib(QRectF dest, QRectF source, const Params& dib, bool paletteIndices, uint32_t rop);
     void patternBlt(QRectF logicalRect, uint32_t rop);
+
+    // A COLORREF as drawn: palette indices through the selected palette.
+    QColor color(uint32_t colorRef) const;
+    const QList<QRgb>& paletteColors() const;
 
     // Logical units to image pixels.
     QTransform xf() const;
@@ -79,7 +85,24 @@ private:
     QRegion deviceRegion(const Region& region) const;
     QPen devicePen() const;
     QBrush deviceBrush() const;
-    double strokeInset() const;
+    // Where strokes sit on the pixel grid: an odd device width is centred on pixel centres,
+    // and a one-pixel pen is snapped to them, as GDI rounds to whole pixels before it draws
+    // (otherwise the line covers two half-lit pixels).
+    struct StrokeGrid {
+        double inset = 0;
+        bool snap = false;
+        QPointF operator()(QPointF p) const {
+            return snap ? QPointF(std::round(p.x()) + 0.5, std::round(p.y()) + 0.5)
+                        : p + QPointF(inset, inset);
+        }
+        QPolygonF operator()(const QPolygonF& poly) const {
+            QPolygonF out(poly.size());
+            for (qsizetype i = 0; i < poly.size(); ++i) out[i] = (*this)(poly[i]);
+            return out;
+        }
+    };
+    StrokeGrid strokeGrid() const;
+    static bool thinPen(double deviceWidth) { return std::lround(deviceWidth) <= 1; }
 
     // Every drawing goes through here: counts it, measures it, clips and paints it unless
     // measuring.

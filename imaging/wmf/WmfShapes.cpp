@@ -34,14 +34,13 @@ double ArcAngle(const QRectF& r, QPointF at) {
 
 bool Player::shapeRecord(uint16_t fn, const Params& p) {
     const QTransform t = xf();
-    const double inset = strokeInset();
-    const QPointF nudge(inset, inset);
+    const StrokeGrid grid = strokeGrid();
     switch (fn) {
         case kLineTo: {
             const QPointF to(p.i16(1), p.i16(0));
             QPainterPath line;
-            line.moveTo(t.map(st_.position) + nudge);
-            line.lineTo(t.map(to) + nudge);
+            line.moveTo(grid(t.map(st_.position)));
+            line.lineTo(grid(t.map(to)));
             st_.position = to;
             paintPath({}, line);
             return true;
@@ -51,7 +50,7 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
             const QPolygonF poly = t.map(Points(p, 1, p.u16(0)));
             if (poly.size() < 2) return true;
             QPainterPath fill, stroke;
-            stroke.addPolygon(poly.translated(nudge));
+            stroke.addPolygon(grid(poly));
             if (fn == kPolygon) {
                 fill.addPolygon(poly);
                 fill.closeSubpath();
@@ -71,7 +70,7 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
                 if (poly.size() < 2) continue;
                 fill.addPolygon(poly);
                 fill.closeSubpath();
-                stroke.addPolygon(poly.translated(nudge));
+                stroke.addPolygon(grid(poly));
                 stroke.closeSubpath();
             }
             paintPath(fill, stroke);
@@ -82,9 +81,13 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
         case kRoundRect: {
             if (!p.has(fn == kRoundRect ? 6 : 4)) return true;
             const QRectF r = t.mapRect(Box(p, fn == kRoundRect ? 2 : 0)).normalized();
-            double edge = inset;
+            double edge = grid.inset;
             if ((st_.pen.style & 0x0F) == kPsInsideFrame) edge = devicePen().widthF() / 2;
-            const QRectF inner = r.adjusted(edge, edge, -edge, -edge);
+            QRectF inner = r.adjusted(edge, edge, -edge, -edge);
+            if (grid.snap)
+                inner = QRectF(QPointF(std::round(r.left()), std::round(r.top())),
+                               QPointF(std::round(r.right()), std::round(r.bottom())))
+                            .adjusted(0.5, 0.5, -0.5, -0.5);
             QPainterPath fill, stroke;
             if (fn == kRectangle) {
                 fill.addRect(r), stroke.addRect(inner);
@@ -125,7 +128,7 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
             const QPointF at = t.map(QPointF(p.i16(3), p.i16(2)));
             const double size = std::max(1.0, frame_.pixelScale);
             if (!beginDraw(QRectF(at, QSizeF(size, size)))) return true;
-            painter_->fillRect(QRectF(at, QSizeF(size, size)), ColorRef(p.u32(0)));
+            painter_->fillRect(QRectF(at, QSizeF(size, size)), color(p.u32(0)));
             return true;
         }
         case kFillRegion:

@@ -5,12 +5,13 @@
 
 #include "imaging/wmf/WmfPlayback.h"
 #include "imaging/wmf/WmfRecords.h"
+#include "imaging/wmf/WmfSymbolFonts.h"
 
 namespace imaging::wmf {
 namespace {
 
 enum : uint16_t { kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24 };
-enum : uint16_t { kEtoOpaque = 2, kEtoClipped = 4 };
+enum : uint16_t { kEtoOpaque = 2, kEtoClipped = 4, kEtoPdy = 0x2000 };
 constexpr qsizetype kMaxTextBytes = 4096;  // far beyond any real line of text
 
 const char* CodePage(uint8_t charset) {
@@ -78,6 +79,9 @@ QStringList Families(const Font& f) {
     static const QStringList kMono{"Liberation Mono", "Cousine", "Nimbus Mono PS", "Courier"};
     if (GreekSymbols(f))
         return QStringList{"Times New Roman"} + kSerif;  // the letters become Unicode Greek
+    if (SymbolFontOf(f.face) != SymbolFont::None)        // pictographs; Qt falls back per character
+        return QStringList{"Segoe UI Symbol", "Noto Sans Symbols2", "Noto Sans Symbols", "Symbola",
+                           "DejaVu Sans"};
     const QString face = f.face.toLower();
     QStringList out{f.face};
     if (face == "arial" || face == "helvetica" || face == "tahoma" || face.contains("sans serif") ||
@@ -90,6 +94,28 @@ QStringList Families(const Font& f) {
     return out;
 }
 
+// Cell height (ascent + descent, what GDI measures a positive height against) per em of the
+// Windows faces metafiles name most, from their own metrics; Helvetica and Times are Arial and
+// Times New Roman there. The stand-ins drawn here can differ a lot: Nimbus Sans, the usual
+// Helvetica on Linux, has a cell of 1.37 em, and its metrics make text a fifth smaller than
+// its author saw it.
+std::optional<double> WindowsCellPerEm(const QString& face) {
+    struct Known {
+        const char* face;
+        double cell;
+    };
+    static constexpr Known kFaces[] = {
+        {"arial", 2288 / 2048.0},           {"helvetica", 2288 / 2048.0},
+        {"times new roman", 2268 / 2048.0}, {"times", 2268 / 2048.0},
+        {"courier new", 2320 / 2048.0},     {"tahoma", 2472 / 2048.0},
+        {"verdana", 2489 / 2048.0},
+    };
+    const QString lower = face.trimmed().toLower();
+    for (const Known& k : kFaces)
+        if (lower == QLatin1String(k.face)) return k.cell;
+    return std::nullopt;
+}
+
 struct Piece {
     QString text;
     int bytes = 1;
@@ -100,13 +126,18 @@ std::vector<Piece> Decode(const QByteArray& bytes, const Font& font) {
     const uint8_t charset = font.charset;
     std::vector<Piece> out;
     QStringDecoder decoder(CodePage(charset));
+    const SymbolFont symbols = SymbolFontOf(font.face);
+    const bool singleByte = GreekSymbols(font) || symbols != SymbolFont::None;
     for (qsizetype i = 0; i < bytes.size();) {
         const uchar c = uchar(bytes[i]);
-        const int n = DoubleByte(charset, c) && i + 1 < bytes.size() ? 2 : 1;
+        const int n = !singleByte && DoubleByte(charset, c) && i + 1 < bytes.size() ? 2 : 1;
         Piece piece{QString(), n};
-        if (GreekSymbols(font))
+        if (GreekSymbols(font)) {
             piece.text = QString(QChar(SymbolChar(c)));
-        else if (decoder.isValid())
+        } else if (symbols != SymbolFont::None) {
+            const char32_t u = SymbolFontChar(symbols, c);
+            piece.text = QString::fromUcs4(&u, 1);
+        } else if (decoder.isValid())
             piece.text = decoder.decode(QByteArrayView(bytes).sliced(i, n));
         else
             piece.text = QString::fromLatin1(bytes.constData() + i, n);
@@ -149,16 +180,21 @@ bool Player::textRecord(uint16_t fn, const Params& p) {
     const int count = qMin<qsizetype>(p.u16(2), p.bytesFrom(word));
     const QByteArray text(reinterpret_cast<const char*>(p.raw(word, count)), count);
     word += (count + 1) / 2;
-    std::vector<int> dx;
-    if (p.has(word + count)) {
-        dx.reserve(size_t(count));
-        for (int i = 0; i < count; ++i) dx.push_back(p.i16(word + i));
-    }
+    // One advance per byte, or an (x, y) pair with ETO_PDY; a short array covers the first
+    // characters only and the font places the rest.
+    const bool pairs = options & kEtoPdy;
+    const qsizetype entries =
+        qMin<qsizetype>(count, qMax<qsizetype>(0, p.words() - word) / (pairs ? 2 : 1));
+    std::vector<QPoint> dx;
+    dx.reserve(size_t(entries));
+    for (qsizetype i = 0; i < entries; ++i)
+        dx.emplace_back(pairs ? QPoint(p.i16(word + 2 * i), p.i16(word + 2 * i + 1))
+                              : QPoint(p.i16(word + i), 0));
     drawText(QPointF(p.i16(1), p.i16(0)), text, dx, options, box);
     return true;
 }
 
-void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int>& dx,
+void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<QPoint>& dx,
                       uint16_t options, std::optional<QRectF> box) {
     const QTransform t = xf();
     const Font& lf = st_.font;
@@ -177,12 +213,17 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     font.setStrikeOut(lf.strikeOut);
     font.setKerning(false);
     font.setHintingPreference(QFont::PreferNoHinting);
-    // Negative heights give the em size; positive ones the cell (ascent + descent).
+    // Negative heights give the em size; positive ones the cell (ascent + descent) of the font
+    // the author had, where we know it, else of the font drawn.
     double em = lf.height < 0 ? -lf.height * sy : lf.height * sy;
     if (lf.height > 0) {
-        font.setPixelSize(100);
-        const QFontMetricsF m(font);
-        if (m.ascent() + m.descent() > 0) em *= 100 / (m.ascent() + m.descent());
+        if (const std::optional<double> cell = WindowsCellPerEm(lf.face)) {
+            em /= *cell;
+        } else {
+            font.setPixelSize(100);
+            const QFontMetricsF m(font);
+            if (m.ascent() + m.descent() > 0) em *= 100 / (m.ascent() + m.descent());
+        }
     }
     if (lf.height == 0) em = 12 * frame_.pixelScale;
     em = std::min(em, 4 * longest + 1);
@@ -195,17 +236,26 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
         xs = qBound(0.25, std::abs(lf.width) * sx / metrics.averageCharWidth(), 4.0) * ys;
 
     std::vector<Piece> pieces = Decode(bytes.left(kMaxTextBytes), lf);
-    std::vector<double> xs0;  // device offsets along the baseline
-    double width = 0;
+    // Device offsets of each character from the reference point: along the baseline, and
+    // across it (up is positive in the records, whichever way the mapping turns y).
+    std::vector<QPointF> offsets;
+    QPointF pen;
     size_t byte = 0;
+    // Double-byte text may carry one advance per character instead of one per byte.
+    const bool perChar = dx.size() == pieces.size() && dx.size() < size_t(bytes.size());
     for (const Piece& piece : pieces) {
-        xs0.push_back(width);
-        if (!dx.empty()) {
-            for (int k = 0; k < piece.bytes && byte < dx.size(); ++k) width += dx[byte++] * sx;
+        offsets.push_back(pen);
+        const int takes = perChar ? 1 : piece.bytes;
+        if (byte < dx.size()) {
+            for (int k = 0; k < takes && byte < dx.size(); ++k, ++byte)
+                pen += QPointF(dx[byte].x() * sx, -dx[byte].y() * sy);
         } else {
-            width += metrics.horizontalAdvance(piece.text) * xs + st_.charExtra * sx;
+            pen.rx() += metrics.horizontalAdvance(piece.text) * xs + st_.charExtra * sx;
         }
     }
+    const double width = pen.x();
+    double rise = 0, fall = 0;  // how far the offsets move characters off the line
+    for (const QPointF& o : offsets) rise = std::min(rise, o.y()), fall = std::max(fall, o.y());
     const double x0 = (align & kTaCenter) == kTaCenter ? -width / 2
                       : (align & kTaRight)             ? -width
                                                        : 0;
@@ -226,29 +276,32 @@ void Player::drawText(QPointF at, const QByteArray& bytes, const std::vector<int
     const QRectF cell(x0, baseline - ascent, width, ascent + descent);
     const std::optional<QRect> boxRect =
         box ? std::optional<QRect>(deviceRect(*box)) : std::nullopt;
-    QRectF bounds = line.mapRect(cell);
+    QRectF bounds = line.mapRect(cell.adjusted(0, rise, 0, fall));
     if (boxRect && (options & kEtoOpaque)) bounds = bounds.united(QRectF(*boxRect));
     if (pieces.empty() && !(boxRect && (options & kEtoOpaque))) return;
     if (!beginDraw(bounds)) return;
     painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (boxRect && (options & kEtoClipped)) painter_->setClipRect(*boxRect, Qt::IntersectClip);
-    if (boxRect && (options & kEtoOpaque)) painter_->fillRect(*boxRect, st_.bkColor);
+    if (boxRect && (options & kEtoOpaque)) painter_->fillRect(*boxRect, color(st_.bkColor));
     painter_->setTransform(line);
-    if (st_.bkOpaque && !(boxRect && (options & kEtoOpaque))) painter_->fillRect(cell, st_.bkColor);
+    if (st_.bkOpaque && !(boxRect && (options & kEtoOpaque)))
+        painter_->fillRect(cell, color(st_.bkColor));
     // Glyph outlines cost their area: one record gets at most sixteen pictures' worth.
     const double budget =
         16 * frame_.image.width() * frame_.image.height() / std::max(1.0, em * em * xs / ys);
     pieces.resize(size_t(std::min<double>(double(pieces.size()), budget + 1)));
     painter_->scale(xs, ys);
     painter_->setFont(font);
-    painter_->setPen(st_.textColor);
+    painter_->setPen(color(st_.textColor));
     if (dx.empty() && st_.charExtra == 0) {
         QString all;
         for (const Piece& piece : pieces) all += piece.text;
         painter_->drawText(QPointF(x0 / xs, baseline / ys), all);
     } else {
         for (size_t i = 0; i < pieces.size(); ++i)
-            painter_->drawText(QPointF((x0 + xs0[i]) / xs, baseline / ys), pieces[i].text);
+            painter_->drawText(
+                QPointF((x0 + offsets[i].x()) / xs, (baseline + offsets[i].y()) / ys),
+                pieces[i].text);
     }
     painter_->setTransform(QTransform());
 }

@@ -3,7 +3,9 @@
 #include <QImage>
 #include <QRandomGenerator>
 
+#include <array>
 #include <initializer_list>
+#include <utility>
 
 #include "imaging/wmf/WmfPlayer.h"
 
@@ -60,6 +62,24 @@ public:
         put16(p, uint16_t(y));
         put16(p, uint16_t(x));
         return raw(0x0521, p);
+    }
+
+    // CreatePalette, SetPaletteEntries, AnimatePalette: first index, then red, green, blue, flags.
+    Wmf& palette(uint16_t fn, int first, std::initializer_list<std::array<uint8_t, 4>> entries) {
+        QByteArray p;
+        put16(p, uint16_t(first));
+        put16(p, uint16_t(entries.size()));
+        for (const auto& e : entries) p += QByteArray(reinterpret_cast<const char*>(e.data()), 4);
+        return raw(fn, p);
+    }
+    Wmf& extTextOut(int x, int y, int options, const QByteArray& text,
+                    std::initializer_list<int> dx) {
+        QByteArray p;
+        for (int v : {y, x, int(text.size()), options}) put16(p, uint16_t(v));
+        p += text;
+        if (text.size() % 2) p += '\0';
+        for (int d : dx) put16(p, uint16_t(d));
+        return raw(0x0A32, p);
     }
 
     QByteArray placeable(int l, int t, int r, int b, int unitsPerInch, int objects = 16) const {
@@ -120,6 +140,18 @@ QRect InkBox(const QImage& img) {
         for (int x = 0; x < img.width(); ++x)
             if (qAlpha(img.pixel(x, y)) > 128) box |= QRect(x, y, 1, 1);
     return box;
+}
+
+QRect InkBoxIn(const QImage& img, const QRect& area) {
+    return InkBox(img.copy(area)).translated(area.topLeft());
+}
+
+// Share of the box's pixels that are inked.
+double Coverage(const QImage& img, const QRect& box) {
+    int inked = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) inked += qAlpha(img.pixel(x, y)) > 128;
+    return box.isEmpty() ? 0 : double(inked) / (box.width() * box.height());
 }
 
 // ---- header, natural size, refusal ----
@@ -268,6 +300,62 @@ TEST(WmfShapes, PieFillsItsQuarter) {
     EXPECT_TRUE(Transparent(r, 70, 70));
 }
 
+TEST(WmfShapes, HatchedAndPatternBrushesFillWithTheirPattern) {
+    // HS_CROSS in red on the opaque white background; then an 8 x 8 one-bit checkerboard.
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(2, kRed, 4).select(1).rectangle(0, 0, 50, 100);
+    w.rec(0x01F9, {0, 8, 8, 2, 0x0101, 0,    0,    0,    0,    0,    0,    0,
+                   0, 0, 0, 0, 0xAA,   0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55});
+    w.select(2).rectangle(50, 0, 100, 100);
+    const Rendered r = Render(Square100(w));
+    int red = 0, white = 0, black = 0, light = 0;
+    for (int y = 10; y < 90; ++y) {
+        for (int x = 5; x < 45; ++x) red += Is(r, x, y, kRed), white += Is(r, x, y, 0xFFFFFF);
+        for (int x = 55; x < 95; ++x) black += Is(r, x, y, kBlack), light += Is(r, x, y, 0xFFFFFF);
+    }
+    EXPECT_GT(red, 200);
+    EXPECT_GT(white, 1000);
+    EXPECT_NEAR(black, 1600, 100);
+    EXPECT_NEAR(light, 1600, 100);
+}
+
+TEST(WmfShapes, ZeroWidthPenIsOneCrispDevicePixel) {
+    // 30 units over 100 px: y = 10 lands a third of the way into pixel row 33.
+    Wmf w;
+    w.windowExt(30, 30).pen(0, 0, kBlack).select(0).moveTo(0, 10).lineTo(30, 10);
+    for (double ratio : {1.0, 2.0}) {
+        const Rendered r = Render(Square100(w), ratio);
+        std::vector<int> rows;
+        for (int y = 0; y < r.image.height(); ++y)
+            if (qAlpha(At(r, r.image.width() / 2, y)) > 0) rows.push_back(y);
+        ASSERT_EQ(rows.size(), 1u) << ratio;
+        EXPECT_TRUE(Is(r, r.image.width() / 2, rows[0], kBlack)) << ratio;
+        EXPECT_NEAR(rows[0], 33 * ratio, ratio);
+    }
+    // A one-unit pen where a unit is a third of a pixel: one pixel, on the pixel GDI rounds to.
+    Wmf thin;
+    thin.windowExt(300, 300).pen(0, 1, kBlack).select(0).moveTo(0, 100).lineTo(300, 100);
+    const Rendered r = Render(Square100(thin));
+    EXPECT_TRUE(Is(r, 50, 33, kBlack));
+    EXPECT_TRUE(Transparent(r, 50, 32));
+    EXPECT_TRUE(Transparent(r, 50, 34));
+}
+
+TEST(WmfShapes, OnlyOnePixelPensAreStyled) {
+    Wmf w;
+    w.pen(1, 3, kBlack).select(0).moveTo(0, 30).lineTo(100, 30);  // dashed, 3 px: drawn solid
+    w.pen(2, 0, kBlack).select(1).moveTo(0, 70).lineTo(100, 70);  // dotted, 1 px: dots
+    const Rendered r = Render(Square100(w));
+    int solidGaps = 0, dots = 0, dotGaps = 0;
+    for (int x = 5; x < 95; ++x) {
+        solidGaps += !Is(r, x, 30, kBlack);
+        (Is(r, x, 70, kBlack) ? dots : dotGaps) += 1;
+    }
+    EXPECT_EQ(solidGaps, 0);
+    EXPECT_GT(dots, 20);
+    EXPECT_GT(dotGaps, 20);
+}
+
 // ---- device context state and objects ----
 
 TEST(WmfState, RestoreDcBringsBackThePen) {
@@ -321,11 +409,54 @@ TEST(WmfState, NopRasterOperationDrawsNothing) {
     EXPECT_TRUE(InkBox(Render(Square100(w)).image).isEmpty());
 }
 
+// ---- palettes ----
+
+constexpr uint32_t PaletteIndex(int i) { return 0x01000000u | uint32_t(i); }
+
+TEST(WmfPalette, WithoutAPaletteIndicesTakeTheDefaultOne) {
+    Wmf w;
+    w.pen(5, 0, 0).select(0);
+    w.brush(0, PaletteIndex(0)).select(1).rectangle(0, 0, 25, 50);
+    w.brush(0, PaletteIndex(13)).select(2).rectangle(25, 0, 50, 50);
+    w.brush(0, PaletteIndex(9)).select(3).rectangle(50, 0, 75, 50);
+    w.brush(0, PaletteIndex(500)).select(4).rectangle(75, 0, 100, 50);  // beyond: the first
+    w.brush(0, 0x0200FF00).select(5).rectangle(0, 50, 100, 100);        // palette-relative RGB
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 12, 25, kBlack));
+    EXPECT_TRUE(Is(r, 37, 25, kRed));
+    EXPECT_TRUE(Is(r, 62, 25, 0xF0CAA6));  // the default palette's sky blue
+    EXPECT_TRUE(Is(r, 87, 25, kBlack));
+    EXPECT_TRUE(Is(r, 50, 75, kGreen));
+}
+
+TEST(WmfPalette, IndicesFollowTheSelectedPaletteAsTheFileChangesIt) {
+    constexpr uint32_t kMagenta = 0xFF00FF;
+    Wmf w;
+    w.pen(5, 0, 0).select(0);
+    w.palette(0x00F7, 0x300, {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 1}});  // 2 is reserved
+    w.rec(0x0234, {1}).rec(0x0035, {});  // SelectPalette, RealizePalette
+    w.brush(0, PaletteIndex(1)).select(2).rectangle(0, 0, 25, 100);
+    w.palette(0x0037, 1, {{0, 0, 255, 0}}).rectangle(25, 0, 50, 100);  // the same brush turns blue
+    // AnimatePalette changes only the entries created reserved.
+    w.palette(0x0436, 0, {{255, 255, 0, 0}, {255, 255, 0, 0}, {255, 0, 255, 0}});
+    w.brush(0, PaletteIndex(2)).select(3).rectangle(50, 0, 75, 50);
+    w.brush(0, PaletteIndex(0)).select(4).rectangle(50, 50, 75, 100);
+    w.pen(0, 10, PaletteIndex(1)).select(5).moveTo(75, 75).lineTo(100, 75);  // pens too
+    w.select(0).rec(0x0139, {1}).select(3).rectangle(75, 0, 100, 50);  // ResizePalette: 2 is gone
+    const Rendered r = Render(Square100(w));
+    EXPECT_TRUE(Is(r, 12, 50, kGreen));
+    EXPECT_TRUE(Is(r, 37, 50, kBlue));
+    EXPECT_TRUE(Is(r, 62, 25, kMagenta));
+    EXPECT_TRUE(Is(r, 62, 75, kRed));
+    EXPECT_TRUE(Is(r, 87, 25, kRed));
+    EXPECT_TRUE(Is(r, 87, 75, kBlue));
+}
+
 // ---- text ----
 
-Wmf TextPicture(int height, int align, int bkMode = 1) {
+Wmf TextPicture(int height, int align, int bkMode = 1, const char* face = "Arial") {
     Wmf w;
-    w.font(height)
+    w.font(height, face)
         .select(0)
         .rec(0x012E, {align})
         .rec(0x0102, {bkMode})
@@ -343,13 +474,44 @@ TEST(WmfText, TopAlignedTextHangsBelowThePoint) {
     EXPECT_NEAR(ink.height(), 29, 4);  // a capital is about 0.72 em
 }
 
-TEST(WmfText, PositiveHeightIsTheCellNotTheCharacter) {
-    const int em =
-        InkBox(Render(TextPicture(-40, 24).placeable(0, 0, 400, 200, 96)).image).height();
-    const int cell =
-        InkBox(Render(TextPicture(40, 24).placeable(0, 0, 400, 200, 96)).image).height();
-    EXPECT_LT(cell, em);
-    EXPECT_GT(cell, em * 0.7);
+TEST(WmfText, PositiveHeightIsTheCellOfTheNamedFont) {
+    // The cell of the font the author had, whatever stands in for it here: Arial's is 2288/2048
+    // em (Helvetica is Arial on the platform that writes these files), Tahoma's 2472/2048 em.
+    for (auto [face, cell] : {std::pair{"Arial", 2288}, {"Helvetica", 2288}, {"Tahoma", 2472}}) {
+        auto capitals = [face](int height) {
+            Wmf w;
+            w.font(height, face).select(0).rec(0x012E, {24}).rec(0x0102, {1});
+            return InkBox(Render(w.textOut(20, 150, "HH").placeable(0, 0, 400, 200, 96)).image)
+                .height();
+        };
+        EXPECT_NEAR(double(capitals(100)) / capitals(-100), 2048.0 / cell, 0.02) << face;
+    }
+}
+
+TEST(WmfText, SymbolFontLettersArePictographs) {
+    auto draw = [](const char* face, const QByteArray& text) {
+        Wmf w;
+        w.font(-80, face).select(0).rec(0x0102, {1}).textOut(20, 20, text);
+        return Render(w.placeable(0, 0, 200, 150, 96)).image;
+    };
+    // Wingdings 'n' is a black square and 'l' a black circle, Wingdings 2 0xA2 a black square,
+    // Wingdings 3 'p' a black triangle pointing up; in Arial they are thin letters.
+    const QImage square = draw("Wingdings", "n"), circle = draw("WINGDINGS", "l"),
+                 square2 = draw("Wingdings 2", "\xA2"), triangle = draw("Wingdings 3", "p");
+    for (const QImage& img : {square, circle, square2, triangle}) {
+        const QRect box = InkBox(img);
+        ASSERT_FALSE(box.isEmpty());
+        EXPECT_NEAR(double(box.width()) / box.height(), 1.0, 0.2);
+    }
+    EXPECT_GT(Coverage(square, InkBox(square)), 0.9);
+    EXPECT_GT(Coverage(square2, InkBox(square2)), 0.9);
+    EXPECT_NEAR(Coverage(circle, InkBox(circle)), 0.785, 0.07);
+    const QRect t = InkBox(triangle);
+    EXPECT_NEAR(Coverage(triangle, t), 0.5, 0.08);
+    EXPECT_LT(InkBoxIn(triangle, QRect(0, t.top(), 200, 3)).width(),
+              InkBoxIn(triangle, QRect(0, t.bottom() - 2, 200, 3)).width() / 3);
+    const QImage letter = draw("Arial", "n");
+    EXPECT_LT(Coverage(letter, InkBox(letter)), 0.7);
 }
 
 TEST(WmfText, BaselineAndCentreAlignment) {
@@ -390,6 +552,37 @@ TEST(WmfText, ExtTextOutBoxIsFilledAndClips) {
     const QRect ink = InkBox(r.image);
     EXPECT_EQ(ink.left(), 100);
     EXPECT_EQ(ink.right(), 149);  // nothing of the last letters beyond the box
+}
+
+TEST(WmfText, ExtTextOutVerticalOffsetsRaiseTheNextCharacter) {
+    // ETO_PDY: (dx, dy) pairs; a positive dy moves the next character up.
+    Wmf w;
+    w.font(-40)
+        .select(0)
+        .rec(0x0102, {1})
+        .extTextOut(20, 60, 0x2000, "HHH", {40, 20, 40, 20, 40, 0});
+    const QImage img = Render(w.placeable(0, 0, 250, 170, 96)).image;
+    const QRect first = InkBoxIn(img, QRect(15, 0, 40, 170)),
+                second = InkBoxIn(img, QRect(55, 0, 40, 170)),
+                third = InkBoxIn(img, QRect(95, 0, 40, 170));
+    ASSERT_FALSE(first.isEmpty() || second.isEmpty() || third.isEmpty());
+    EXPECT_NEAR(first.top() - second.top(), 20, 1);
+    EXPECT_NEAR(second.top() - third.top(), 20, 1);
+    EXPECT_NEAR(second.left() - first.left(), 40, 1);
+}
+
+TEST(WmfText, ShortAdvanceArrayPlacesTheFirstCharactersOnly) {
+    // One advance for three letters: the second letter 80 units on, the third after it by the
+    // font's own advance.
+    Wmf w;
+    w.font(-40).select(0).rec(0x0102, {1}).extTextOut(20, 20, 0, "HHH", {80});
+    const QImage img = Render(w.placeable(0, 0, 250, 100, 96)).image;
+    const QRect all = InkBox(img);
+    ASSERT_FALSE(all.isEmpty());
+    EXPECT_TRUE(InkBoxIn(img, QRect(55, 0, 40, 100)).isEmpty());  // the gap the advance leaves
+    const QRect second = InkBoxIn(img, QRect(95, 0, 30, 100));
+    EXPECT_NEAR(second.left(), InkBoxIn(img, QRect(0, 0, 55, 100)).left() + 80, 1);
+    EXPECT_NEAR(all.right() - second.left(), 29 + 23, 5);  // an advance of H, then an H
 }
 
 // ---- bitmaps ----
