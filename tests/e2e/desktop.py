@@ -77,6 +77,13 @@ class Desktop:
         self.procs = []
 
     def __enter__(self):
+        try:
+            return self._start()
+        except BaseException:
+            self.__exit__()  # a half-started desktop must not outlive the test
+            raise
+
+    def _start(self):
         r, w = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0",
                                  "%dx%dx24" % (self.width, self.height), "-nolisten", "tcp"],
@@ -102,12 +109,16 @@ class Desktop:
                                 "--nopidfile"], stdout=subprocess.PIPE, env=self.env)
         self.procs.append(bus)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = os.path.join(self.artifacts, "openbox-%s.log" % num.decode().strip())
+        with open(log, "w") as out:
+            wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=out,
+                                  stderr=subprocess.STDOUT)
         self.procs.append(wm)
-        self.wait_for(lambda: self.run("wmctrl", "-m", check=False).returncode == 0,
-                      PATIENCE,
-                      "openbox did not come up")
+        self.wait_for(lambda: wm.poll() is not None or
+                      self.run("wmctrl", "-m", check=False).returncode == 0,
+                      PATIENCE, "openbox did not come up; see " + log)
+        if wm.poll() is not None:
+            raise AssertionError("openbox ended with code %d; see %s" % (wm.returncode, log))
         return self
 
     def __exit__(self, *exc):
