@@ -4,7 +4,12 @@
 #include "platform/Form.h"
 
 int main(int argc, char** argv) {
-    platform::Application app(argc, argv);
+    // The toolkit would take its own switches (-platform, -style...) from the command line:
+    // it gets the program's name only.
+    static char fallbackName[] = "duvix";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
+    platform::Application app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Duvix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("duvix"));
     // A hidden but loaded window keeps the program alive; the last unload ends it.

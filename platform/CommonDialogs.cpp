@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
 #include <QWidget>
 #include <algorithm>
 
@@ -94,6 +95,21 @@ QStringList QtNameFilters(const QString& filterList, bool caseSensitiveNames) {
 }  // namespace detail
 
 namespace {
+// The toolkit's file dialog reads and writes its own history (the folders visited, its layout)
+// in a settings file in the user's home, and offers no switch to stop it. The program writes no
+// file, so that store is pointed at a folder that cannot exist.
+void NoToolkitDialogHistory() {
+#if !defined(Q_OS_WIN)
+    static const bool done = [] {
+        for (const QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            QSettings::setPath(f, QSettings::UserScope, QStringLiteral("/dev/null"));
+        }
+        return true;
+    }();
+    (void)done;
+#endif
+}
+
 // Shows the dialog modally; the first path chosen, or nullopt when cancelled.
 std::optional<QString> RunForOne(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted) {
@@ -115,6 +131,7 @@ std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
                       ? QCoreApplication::translate("CommonDialogs", "Open")
                       : QCoreApplication::translate("CommonDialogs", "Save As");
     }
+    NoToolkitDialogHistory();
     QFileDialog dialog(OwnerWindow(record.hwndOwner), caption,
                        TextBeforeNul(record.lpstrInitialDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
@@ -144,6 +161,7 @@ std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
 }
 
 std::optional<QString> QtCommonDialogs::AskFolder(const BrowseInfoRecord& record) {
+    NoToolkitDialogHistory();
     QFileDialog dialog(OwnerWindow(record.hwndOwner), record.lpszTitle);
     dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
     dialog.setFileMode(QFileDialog::Directory);

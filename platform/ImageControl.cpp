@@ -102,8 +102,28 @@ ImageControl::~ImageControl() = default;
 
 QWidget* ImageControl::Surface() const { return canvas_; }
 
+namespace {
+std::function<void(const ImageControlCall&)>& Observer() {
+    static std::function<void(const ImageControlCall&)> observer;
+    return observer;
+}
+
+void Tell(const ImageControlCall& call) {
+    if (Observer()) {
+        Observer()(call);
+    }
+}
+}  // namespace
+
+void SetImageControlObserver(std::function<void(const ImageControlCall&)> observer) {
+    Observer() = std::move(observer);
+}
+
 bool ImageControl::Visible() const { return !canvas_->isHidden(); }
-void ImageControl::SetVisible(bool visible) { canvas_->setVisible(visible); }
+void ImageControl::SetVisible(bool visible) {
+    canvas_->setVisible(visible);
+    Tell({this, visible ? ImageControlCall::Kind::Show : ImageControlCall::Kind::Hide});
+}
 void ImageControl::SetOLEDropMode(bool manual) { canvas_->setAcceptDrops(manual); }
 
 void ImageControl::SetPicture(std::shared_ptr<const imaging::Picture> picture,
@@ -112,6 +132,7 @@ void ImageControl::SetPicture(std::shared_ptr<const imaging::Picture> picture,
     source_ = picture_ ? source : QString();
     UpdateAccessibleName();
     canvas_->Forget();
+    Tell({this, ImageControlCall::Kind::Picture});
 }
 
 void ImageControl::SetAccessibleLabel(const QString& label) {
@@ -156,10 +177,12 @@ bool ImageControl::Move(double left, double top, double width, double height) {
     const std::optional<QRect> pixels = units::TwipsRectToPixels(
         {static_cast<float>(left), top, width, height}, form_->TwipsPerPixel());
     if (!pixels) {
+        Tell({this, ImageControlCall::Kind::Move, left, top, width, height, false});
         return false;
     }
     rect_ = rect;
     canvas_->setGeometry(*pixels);
+    Tell({this, ImageControlCall::Kind::Move, left, top, width, height, true});
     return true;
 }
 

@@ -15,6 +15,20 @@ class QWidget;
 namespace platform {
 
 class Form;
+class ImageControl;
+
+// One thing an image control was told to do, as tests see it.
+struct ImageControlCall {
+    enum class Kind { Hide, Show, Move, Picture };
+    const ImageControl* control = nullptr;
+    Kind kind = Kind::Move;
+    double left = 0, top = 0, width = 0, height = 0;  // a move's values, as handed over
+    bool done = true;                                 // false for a refused move
+};
+
+// Told of every hide, show, move and picture assignment of any image control, after it took
+// effect (tests pin the order in which a window drives its controls).
+void SetImageControlObserver(std::function<void(const ImageControlCall&)> observer);
 
 class ImageControl : public QObject {
     Q_OBJECT

@@ -7,8 +7,12 @@
 class frmImageBrowser : public platform::Form {
     Q_OBJECT
 public:
-    // The folder text is a constant of the window; tests may hand another one in.
-    explicit frmImageBrowser(QString folder = QStringLiteral("d:\\snapshots\\"));
+    // The fixed folder the browser lists and previews from.
+    static QString SnapshotFolder() { return QStringLiteral("d:\\snapshots\\"); }
+
+    // Tests hand in a folder of their own.
+    explicit frmImageBrowser(QString folder = SnapshotFolder());
+    QString Folder() const { return folder_; }
 
     platform::FileListBox* FL;
     platform::ImageControl* img;

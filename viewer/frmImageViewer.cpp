@@ -5,8 +5,11 @@
 #include "resources/Icons.h"
 #include "viewer/rules/ViewerFit.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+namespace {
+// The restored window's client area (twips), centred on the screen.
+constexpr float kDesignClientWidth = 4680;
+constexpr float kDesignClientHeight = 3195;
+}  // namespace
 
 frmImageViewer::frmImageViewer() : platform::Form(QStringLiteral("frmImageViewer")) {
     SetCaption(QStringLiteral("Image Viewer"));
@@ -18,10 +21,7 @@ frmImageViewer::frmImageViewer() : platform::Form(QStringLiteral("frmImageViewer
     img->SetStretch(true);
     img->Move(360, 360, 3840, 2220);
     img->onDblClick = [this] { img_DblClick(); };
-    // Cover the whole screen even where the window manager does not maximise frameless windows.
-    if (const QScreen* s = QGuiApplication::primaryScreen()) {
-        setGeometry(s->geometry());
-    }
+    SetRestoredClientSize(kDesignClientWidth, kDesignClientHeight, true);
     setWindowState(Qt::WindowMaximized);
 }
 

@@ -13,6 +13,14 @@ Boxes BoxesFor(float scaleWidth, float scaleHeight) {
 units::TwipsRect PlacePane(int pane, const Boxes& b, double naturalWidth, double ratio) {
     const double m = kFitMargin;
     const double boxLeft = pane == 1 ? m : 2 * m + b.bw;
+    if (!(ratio >= 0)) {
+        // A pane without a picture draws nothing but still takes drops: shrunk to a point at its
+        // box's centre, it cannot catch a drop meant for the other half.
+        units::TwipsRect point;
+        point.left = static_cast<float>(boxLeft + b.bw / 2);
+        point.top = m + b.bh / 2;
+        return point;
+    }
     return FitAndCentre(boxLeft, m, b.bw, b.bh, naturalWidth, ratio);
 }
 

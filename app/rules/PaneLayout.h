@@ -12,7 +12,8 @@ struct Boxes {
 };
 
 Boxes BoxesFor(float scaleWidth, float scaleHeight);
-// pane 1 is the left box, anything else the right one.
+// pane 1 is the left box, anything else the right one. A pane without a picture (ratio not a
+// number >= 0) gets a zero-size rectangle at its box's centre.
 units::TwipsRect PlacePane(int pane, const Boxes& boxes, double naturalWidth, double ratio);
 
 // A drop lands on the left pane when X <= half the inner width (rounded half to even, then halved).

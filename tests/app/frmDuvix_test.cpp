@@ -2,6 +2,7 @@
 #include "app/frmDuvix.h"
 #include "app/modDuvix.h"
 #include "common/Units.h"
+#include "dialogs/cFileDialog.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,36 @@ TEST_F(ComparisonWindow, StartsMaximisedGreyWithThreeCommandItems) {
     EXPECT_TRUE(std::isnan(form->mLeftRatio));
     EXPECT_TRUE(std::isnan(form->mRightRatio));
     EXPECT_EQ(form->mLeftWidth, 0);
+}
+
+TEST(ComparisonWindowDesign, PanesBeforeTheFirstLayoutAndTheDialogAfterLoad) {
+    frmDuvix& form = platform::Instance<frmDuvix>();  // never shown: no layout pass yet
+    const struct {
+        platform::ImageControl* img;
+        float left, top, width, height;
+    } panes[] = {{form.img1, 1530, 1215, 1995, 1995}, {form.img2, 4590, 1215, 1995, 1995}};
+    for (const auto& p : panes) {
+        EXPECT_EQ(p.img->Left(), p.left) << p.img->objectName().toStdString();
+        EXPECT_EQ(p.img->Top(), p.top);
+        EXPECT_EQ(p.img->Width(), p.width);
+        EXPECT_EQ(p.img->Height(), p.height);
+        EXPECT_TRUE(p.img->Stretch());
+        EXPECT_TRUE(p.img->Surface()->acceptDrops());
+        EXPECT_EQ(p.img->GetPicture(), nullptr);
+    }
+    form.Load();
+    const dialogs::cFileDialog* d = form.FileDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->OwnerForm.data(), &form);
+    EXPECT_EQ(d->DefaultExt, "jpg");
+    EXPECT_EQ(d->DefaultFileName, "");
+    EXPECT_EQ(d->DialogTitle, "Open");
+    EXPECT_EQ(d->Extension, "jpg");
+    EXPECT_EQ(d->FilePath, "");
+    EXPECT_EQ(d->Filter, "JPEG (*.jpg)|*.jpg");
+    EXPECT_FALSE(d->INISave);
+    form.Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(ComparisonWindow, RestoredClientAreaIsTheDesignSizeCentred) {

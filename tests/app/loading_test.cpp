@@ -1,5 +1,6 @@
 // Pictures reach the panes by drops on the window or a pane, as the desktop sends them.
 #include "app/frmDuvix.h"
+#include "app/rules/PaneLayout.h"
 #include "platform/CommonDialogs.h"
 #include "platform/MousePointer.h"
 #include "tests/support/TestFiles.h"
@@ -78,6 +79,32 @@ TEST_F(Loading, WindowDropGoesByTheHalfItLandsOn) {
     const double bw = (8460 - 90) / 2.0;
     EXPECT_NEAR(form->img1->Left(), 30 + (bw - 1440) / 2, 0.01);
     EXPECT_NEAR(form->img2->Left(), 60 + bw + (bw - 720) / 2, 0.01);
+}
+
+TEST_F(Loading, AnEmptyPaneTakesNoDropInTheOtherHalf) {
+    // Maximised, the right pane's design rectangle (x 306 to 439 px) lies in the left half.
+    form->showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Client()->width() > 700; }));
+    const QPoint rightDesign(4590 / 15 + 1995 / 30, 1215 / 15 + 1995 / 30);
+    ASSERT_LE(rightDesign.x() * 15, panes::DropHalf(form->ScaleWidth()));
+    Drop(form->Client(), rightDesign, Files({red}));
+    EXPECT_EQ(form->img1->Tag(), red);
+    EXPECT_TRUE(form->img2->Tag().isEmpty());
+
+    // Narrow, the left pane's design rectangle (x 102 to 235 px) reaches into the right half.
+    form->Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form = &platform::Instance<frmDuvix>();
+    form->Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    form->showNormal();
+    form->resize(300, 300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Client()->width() == 300; }));
+    const QPoint leftDesign(200, 1215 / 15 + 1995 / 30);
+    ASSERT_GT(leftDesign.x() * 15, panes::DropHalf(form->ScaleWidth()));
+    Drop(form->Client(), leftDesign, Files({blue}));
+    EXPECT_EQ(form->img2->Tag(), blue);
+    EXPECT_TRUE(form->img1->Tag().isEmpty());
 }
 
 TEST_F(Loading, PaneDropGoesToThatPaneWherever) {

@@ -54,11 +54,37 @@ TEST(PaneFit, RightPaneLeftIsHandedOverInSinglePrecision) {
     EXPECT_EQ(p.left, 5526.6665f);
 }
 
-TEST(PaneFit, EmptyPaneGivesNumbersAMoveRefuses) {
+TEST(PaneFit, TopWidthAndHeightStayInDoublePrecision) {
+    const units::TwipsRect p =
+        panes::PlacePane(2, panes::BoxesFor(8490, 5060), 3000, 3000.0 / 9000);
+    EXPECT_EQ(p.width, 5000.0 * (3000.0 / 9000));
+    EXPECT_NE(static_cast<float>(p.width), p.width);
+    const units::TwipsRect q = panes::PlacePane(1, panes::BoxesFor(8490, 5060), 6000, 2.2);
+    EXPECT_EQ(q.height, 4200 / 2.2);
+    EXPECT_EQ(q.top, 30 + (5000 - 4200 / 2.2) / 2);
+    EXPECT_NE(static_cast<float>(q.top), q.top);
+}
+
+TEST(PaneFit, EmptyPaneShrinksToAPointAtItsBoxCentre) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const units::TwipsRect p = panes::PlacePane(1, panes::BoxesFor(8490, 5060), 0, nan);
-    EXPECT_TRUE(std::isnan(p.width));
-    EXPECT_TRUE(std::isnan(p.height));
+    const panes::Boxes b = panes::BoxesFor(8490, 5060);
+    for (const int pane : {1, 2}) {
+        const units::TwipsRect p = panes::PlacePane(pane, b, 0, nan);
+        EXPECT_EQ(p.width, 0);
+        EXPECT_EQ(p.height, 0);
+        EXPECT_FLOAT_EQ(p.left, pane == 1 ? 30 + 2100 : 4260 + 2100);
+        EXPECT_DOUBLE_EQ(p.top, 30 + 2500);
+    }
+}
+
+TEST(FitRule, AHeightThatRoundsToExactlyTheBoxIsNotClamped) {
+    // width / ratio gives exactly the box height, but box height x ratio is not the width.
+    const double w = 494.92913818359375, ratio = w / 720;
+    ASSERT_EQ(w / ratio, 720);
+    ASSERT_NE(720 * ratio, w);
+    const FitSize fit = FitIntoBox(w, ratio, 1000, 720);
+    EXPECT_EQ(fit.w, w);
+    EXPECT_EQ(fit.h, 720);
 }
 
 TEST(PaneFit, TinyWindowGivesNegativeBoxes) {

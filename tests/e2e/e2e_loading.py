@@ -10,17 +10,32 @@ from desktop import (PATIENCE, Desktop, bbox, centre, check_placed, close,  # no
 
 RED = (0xe0, 0x10, 0x10)
 BLUE = (0x10, 0x30, 0xe0)
+GREEN = (0x10, 0xc0, 0x30)
 
 
 def main(binary, helper, artifacts):
     with tempfile.TemporaryDirectory(prefix="duvix-e2e-") as work, Desktop(artifacts) as d:
         red = os.path.join(work, "red picture.bmp")
         blue = os.path.join(work, "wide blue.jpg")
+        green = os.path.join(work, "green.bmp")
         d.run(helper, "picture", red, "400", "300", "e01010")
         d.run(helper, "picture", blue, "2400", "1000", "1030e0")
+        d.run(helper, "picture", green, "300", "200", "10c030")
         proc, _, client = start_duvix(d, binary, work)
         cx, cy, cw, ch, bar = client
         x, y, w = cx, cy - bar, cw  # the window's top left and width
+
+        # The empty right pane's design rectangle (306 to 439 px across, 81 to 214 down) lies in
+        # the left half of the maximised window: a drop there is a drop on the left half.
+        assert 439 < cw // 2, "the window is too narrow for this check"
+        rect = expected_rect(client, 1, 300, 200)
+        drag_file(d, helper, green, cx + 372, cy + 147,
+                  lambda: close(d.shot().pixel(*centre(rect)), GREEN, 40),
+                  "the picture dropped on the left half never showed")
+        shot = d.wait_settled("dropped-left-over-empty-right-pane")
+        check_placed(shot, GREEN, rect, (cx, cy, cx + cw // 2, cy + ch), "drop on the left half")
+        assert bbox(shot, GREEN, cx + cw // 2, cy, cx + cw, cy + ch) is None, \
+            "the drop on the left half reached the right pane"
 
         # Drag the red picture from another program onto the right half.
         rect = expected_rect(client, 2, 400, 300)

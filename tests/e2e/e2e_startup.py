@@ -1,6 +1,7 @@
 """Start the real program on a desktop, look at it, click "Exit"."""
 import os
 import shutil
+import struct
 import sys
 import tempfile
 import time
@@ -9,17 +10,35 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import (GREY, PATIENCE, Desktop, close, listing, menu_bar_height,  # noqa: E402
                      menu_items)
 
+ORANGE = (0xf0, 0x80, 0x10)
+
+
+def write_bmp(path, width, height, rgb):
+    """A solid 24-bit BMP."""
+    row = bytes((rgb[2], rgb[1], rgb[0])) * width
+    row += b"\0" * (-len(row) % 4)
+    pixels = row * height
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54))
+        f.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835,
+                            0, 0))
+        f.write(pixels)
+
 
 def main(binary, artifacts):
     with tempfile.TemporaryDirectory(prefix="duvix-home-") as home, \
-            tempfile.TemporaryDirectory(prefix="duvix-bin-") as exe_dir:
+            tempfile.TemporaryDirectory(prefix="duvix-bin-") as exe_dir, \
+            tempfile.TemporaryDirectory(prefix="duvix-pictures-") as pictures:
         # A folder of its own, so nothing else writes beside the executable meanwhile.
         binary = shutil.copy2(binary, exe_dir)
+        picture = os.path.join(pictures, "orange.bmp")
+        write_bmp(picture, 200, 100, ORANGE)
         before = (listing(exe_dir), listing(home))
         with Desktop(artifacts) as d:
             t0 = time.time()
-            proc = d.start([binary], env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"},
-                           cwd=home)
+            # Switches the toolkit would take (another caption, right-to-left) are not read.
+            proc = d.start([binary, "-qwindowtitle", "Other", "-reverse"],
+                           env={"HOME": home, "XDG_CONFIG_HOME": home + "/.config"}, cwd=home)
             wid = d.window_of("^Duvix$")
             d.wait_maximised(wid)
             x, y, w, h = d.geometry(wid)
@@ -43,6 +62,17 @@ def main(binary, artifacts):
             assert items[0][0] - x < 40, "first item not at the left"
             assert widths[0] < widths[1] <= widths[2] + 3, \
                 "item widths do not read Exit, Left Image, Right Image"
+            # A picture chosen in the dialog, as a person would: the dialog leaves no trace.
+            lx = (items[1][0] + items[1][1]) // 2
+            d.xdotool("mousemove", str(lx), str(y + bar // 2), "click", "1")
+            d.wait_focused(d.window_of("^Open$"), "the Open dialog")
+            d.xdotool("type", "--delay", "5", picture)
+            d.xdotool("key", "Return")
+            # 200 x 100 px is smaller than the left box: natural size, centred in the left half.
+            px, py = x + 2 + (w - 6) // 4, y + bar + (h - bar) // 2
+            d.wait_for(lambda: close(d.shot().pixel(px, py), ORANGE, 20), 10,
+                       "the chosen picture never showed")
+            d.wait_settled("startup-picture")
             # One click on "Exit" ends the program at once with code 0.
             ex = (items[0][0] + items[0][1]) // 2
             d.xdotool("mousemove", str(ex), str(y + bar // 2), "click", "1")

@@ -24,7 +24,7 @@ def main(binary, helper, artifacts):
         before = d.wait_settled("viewer-before")
 
         d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
-        d.window_of("^" + red.replace(".", "\\.") + "$")  # captioned with the full path
+        vwid = d.window_of("^" + red.replace(".", "\\.") + "$")  # captioned with the full path
         d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2), PATIENCE, "no black viewer")
         mx, my = d.width // 2, d.height // 2
         d.wait_for(lambda: close(d.shot().pixel(mx, my), RED, 40), PATIENCE,
@@ -42,6 +42,16 @@ def main(binary, helper, artifacts):
                   (shot.width - 1, shot.height - 1), (shot.width // 2, 1), (1, shot.height // 2),
                   (want[0] - 5, want[1] + 100)]:
             assert close(shot.pixel(*p), BLACK, 2), "not black at %r: %r" % (p, shot.pixel(*p))
+
+        # Restored, the viewer takes its design client size, 4680 x 3195 twips, centred.
+        d.run("wmctrl", "-i", "-r", vwid, "-b", "remove,maximized_vert,maximized_horz")
+        d.wait_for(lambda: d.geometry(vwid)[2] < shot.width, PATIENCE,
+                   "the viewer did not restore")
+        vx, vy, vw, vh = d.geometry(vwid)
+        print("restored viewer", vw, vh, "at", vx, vy)
+        assert (vw, vh) == (312, 213), "restored viewer %dx%d" % (vw, vh)
+        assert abs(vx + vw / 2 - shot.width / 2) <= 8 and abs(vy + vh / 2 - shot.height / 2) <= 40, \
+            "restored viewer not centred"
 
         d.xdotool("key", "Escape")
         d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), PATIENCE,

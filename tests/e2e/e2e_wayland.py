@@ -118,11 +118,9 @@ def check(binary, helper, png_pixels, artifacts, home, exe_dir, pictures):
         assert err == "", "messages on the way: %s" % err
     after = (listing(exe_dir), listing(home))
     assert before[0] == after[0], "files changed next to the executable"
-    # Qt's file dialog keeps its own memory (last folder, view), as the desktop's dialog does;
-    # Duvix itself writes nothing.
-    toolkit = {".config", ".config/QtProject.conf"}
+    # Not even the toolkit's file dialog keeps a memory of its own.
     changed = {k for k in set(after[1]) | set(before[1])
-               if before[1].get(k) != after[1].get(k)} - toolkit
+               if before[1].get(k) != after[1].get(k)}
     assert not changed, "files changed in the home folder: %r" % changed
 
 

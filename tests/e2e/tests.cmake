@@ -8,8 +8,10 @@ foreach(_case startup restore)
   set_tests_properties(e2e.${_case} PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
 endforeach()
 
+# The helper reads the X server's current cursor (XFixes) to see what a person sees.
+pkg_check_modules(E2E_X REQUIRED IMPORTED_TARGET x11 xfixes)
 add_executable(e2e_helper ${CMAKE_CURRENT_LIST_DIR}/e2e_helper.cpp)
-target_link_libraries(e2e_helper PRIVATE Qt6::Widgets)
+target_link_libraries(e2e_helper PRIVATE Qt6::Widgets PkgConfig::E2E_X)
 duvix_warnings(e2e_helper)
 add_test(NAME e2e.loading
          COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_loading.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
@@ -17,6 +19,9 @@ set_tests_properties(e2e.loading PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
 add_test(NAME e2e.viewer
          COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_viewer.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
 set_tests_properties(e2e.viewer PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
+add_test(NAME e2e.busy_pointer
+         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_busy_pointer.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
+set_tests_properties(e2e.busy_pointer PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop)
 
 # The same program on a headless Weston compositor through Qt's wayland platform.
 add_executable(png_pixels ${CMAKE_CURRENT_LIST_DIR}/png_pixels.cpp)

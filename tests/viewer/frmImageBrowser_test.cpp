@@ -2,6 +2,7 @@
 #include "viewer/frmImageBrowser.h"
 #include "common/Globals.h"
 #include "platform/MousePointer.h"
+#include "tests/support/CallLog.h"
 #include "tests/support/TestFiles.h"
 #include "viewer/frmImageViewer.h"
 
@@ -60,6 +61,41 @@ TEST_F(Browser, DesignAndListOfJpgNamesInAnyCase) {
     EXPECT_EQ(names, (QStringList{"a_land.jpg", "b_port.JPG", "c_square.jpg"}));
     EXPECT_FLOAT_EQ(browser->img->Left(), 4005);
     EXPECT_FLOAT_EQ(browser->img->Top(), 450);
+}
+
+TEST_F(Browser, DesignSizesAndTheFixedFolder) {
+    EXPECT_EQ(frmImageBrowser::SnapshotFolder(), "d:\\snapshots\\");
+    {
+        const frmImageBrowser fixed;
+        EXPECT_EQ(fixed.Folder(), "d:\\snapshots\\");
+    }
+    Open(dir.path() + "/");
+    EXPECT_EQ(browser->Client()->size(), QSize(590, 371));
+    EXPECT_FLOAT_EQ(browser->ScaleWidth(), 8850);
+    EXPECT_FLOAT_EQ(browser->ScaleHeight(), 5565);
+    EXPECT_EQ(browser->FL->geometry(), QRect(27, 18, 193, 123));  // 405, 270, 2895 x 1845
+    EXPECT_EQ(browser->img->Width(), 2820);
+    EXPECT_EQ(browser->img->Height(), 2280);
+    EXPECT_TRUE(browser->img->Stretch());
+    EXPECT_EQ(browser->img->GetPicture(), nullptr);
+}
+
+TEST_F(Browser, AClickTakesItsStepsInOrder) {
+    Open(dir.path() + "/");
+    testsupport::CallLog log;
+    Select("a_land.jpg");
+    EXPECT_EQ(log.lines, (QStringList{"pointer 11", "img hide", "img move", "img move",
+                                      "img picture", "img move", "pointer 0", "img show"}));
+    ASSERT_EQ(log.moves.size(), 3u);
+    EXPECT_EQ(log.moves[0].width, 6000);  // the width first,
+    EXPECT_EQ(log.moves[0].height, 2280);
+    EXPECT_EQ(log.moves[1].height, 6000);  // then the height
+    EXPECT_EQ(log.moves[2].width, 6000);
+    EXPECT_EQ(log.moves[2].height, 4500);
+    for (const auto& m : log.moves) {
+        EXPECT_EQ(m.left, 4005);
+        EXPECT_EQ(m.top, 450);
+    }
 }
 
 TEST_F(Browser, PreviewKeepsProportionsInA6000TwipSquare) {

@@ -3,6 +3,7 @@
 #include "app/frmDuvix.h"
 #include "common/Globals.h"
 #include "platform/MousePointer.h"
+#include "tests/support/CallLog.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,28 @@ TEST_F(ViewerRoute, DoubleClickOpensModalViewerCaptionedWithThePath) {
     EXPECT_EQ(form->img1->Tag(), picture) << "the comparison window is unchanged";
 }
 
+TEST_F(ViewerRoute, HourglassWhileTheViewerLoadsThenDefaultBeforeItShows) {
+    testsupport::CallLog log;
+    bool visibleAtDefault = true;
+    platform::SetMousePointerObserver([&](int code) {
+        log.lines << QStringLiteral("pointer %1").arg(code);
+        if (code == platform::kPointerDefault) {
+            visibleAtDefault = platform::Instance<frmImageViewer>().isVisible();
+        }
+    });
+    EXPECT_TRUE(DoubleClickLeftPane([](frmImageViewer&) {}));
+    // Loading builds the viewer from its design (one move) and reads the picture.
+    ASSERT_GE(log.lines.size(), 7);
+    EXPECT_EQ(log.lines.mid(0, 4),
+              (QStringList{"pointer 11", "img move", "img picture", "pointer 0"}));
+    EXPECT_FALSE(visibleAtDefault);
+    // Then the modal show: every resize hides, moves and shows the picture, nothing else.
+    for (qsizetype i = 4; i + 3 <= log.lines.size(); i += 3) {
+        EXPECT_EQ(log.lines.mid(i, 3), (QStringList{"img hide", "img move", "img show"}));
+    }
+    EXPECT_EQ((log.lines.size() - 4) % 3, 0);
+}
+
 TEST_F(ViewerRoute, DoubleClickOnMarginOrPictureCloses) {
     bool marginClosed = false, pictureClosed = false;
     DoubleClickLeftPane([&](frmImageViewer& v) {
@@ -136,7 +159,117 @@ TEST_F(ViewerRoute, FileThatIsNotAPictureOpensAnEmptyViewer) {
     EXPECT_TRUE(empty);
 }
 
-TEST(Viewer, ResizeRefitsAndLoadingTwiceKeepsThePicture) {
+// HIMETRIC to twips as the viewer converts: single precision in and out.
+double Single(int32_t himetric) {
+    return static_cast<double>(static_cast<float>(himetric) * 1440.0f / 2540.0f);
+}
+double Double(int32_t himetric) { return himetric * 1440.0 / 2540.0; }
+
+class Viewer : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (platform::InstanceExists<frmImageViewer>()) {
+            platform::Instance<frmImageViewer>().Unload();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        gCurrentFile.clear();
+    }
+    // Loads and shows the viewer on `picture`, then gives it a client area of `size` pixels.
+    frmImageViewer& Open(const QString& picture, QSize size) {
+        gCurrentFile = picture;
+        frmImageViewer& v = platform::Instance<frmImageViewer>();
+        v.Load();
+        v.Show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&v));
+        v.showNormal();
+        v.resize(size);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return v.Client()->size() == size; }));
+        return v;
+    }
+    void Close() {
+        platform::Instance<frmImageViewer>().Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    const platform::ImageControlCall& LastMove() const {
+        EXPECT_FALSE(log.moves.empty());
+        return log.moves.back();
+    }
+    QTemporaryDir dir;
+    testsupport::CallLog log;
+};
+
+TEST_F(Viewer, DesignPictureRectangleAndRestoredClientSizeCentred) {
+    frmImageViewer& v = platform::Instance<frmImageViewer>();
+    EXPECT_EQ(v.img->Left(), 360);
+    EXPECT_EQ(v.img->Top(), 360);
+    EXPECT_EQ(v.img->Width(), 3840);
+    EXPECT_EQ(v.img->Height(), 2220);
+    EXPECT_TRUE(v.img->Stretch());
+    v.Load();
+    v.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
+    EXPECT_TRUE(v.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(v.geometry(), v.screen()->geometry()) << "maximised, it covers the whole screen";
+    v.showNormal();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return v.Client()->width() == 312; }));
+    EXPECT_EQ(v.Client()->size(), QSize(312, 213));
+    EXPECT_FLOAT_EQ(v.ScaleWidth(), 4680);
+    EXPECT_FLOAT_EQ(v.ScaleHeight(), 3195);
+    const QRect screen = v.screen()->availableGeometry();
+    EXPECT_NEAR(v.geometry().center().x(), screen.center().x(), 2);
+    EXPECT_NEAR(v.geometry().center().y(), screen.center().y(), 2);
+}
+
+TEST_F(Viewer, ResizeHidesMovesShows) {
+    frmImageViewer& v = Open(testfiles::WriteSolidPicture(dir.path(), "p.bmp", 40, 30), {300, 200});
+    log.Clear();
+    v.resize(250, 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return v.Client()->size() == QSize(250, 150); }));
+    EXPECT_EQ(log.lines, (QStringList{"img hide", "img move", "img show"}));
+}
+
+TEST_F(Viewer, NaturalSizeInSinglePrecisionAndTheMovesValues) {
+    // Wider than the box: top, width and height go over as doubles, left is 30.
+    frmImageViewer* v =
+        &Open(testfiles::WriteSolidPicture(dir.path(), "wide.bmp", 2000, 700), {400, 300});
+    const int32_t w = v->img->PictureWidth(), h = v->img->PictureHeight();
+    ASSERT_NE(Single(w), Double(w));
+    ASSERT_NE(Single(h), Double(h));
+    EXPECT_EQ(v->mWidth, Single(w));
+    EXPECT_EQ(v->mHeight, Single(h));
+    EXPECT_EQ(v->mRatio, Single(w) / Single(h));
+    const double boxW = 6000 - 60, boxH = 4500 - 60;
+    const double fitH = boxW / v->mRatio, top = 30 + (boxH - fitH) / 2;
+    ASSERT_NE(static_cast<float>(top), top);
+    ASSERT_NE(static_cast<float>(fitH), fitH);
+    EXPECT_EQ(LastMove().left, 30);
+    EXPECT_EQ(LastMove().top, top);
+    EXPECT_EQ(LastMove().width, boxW);
+    EXPECT_EQ(LastMove().height, fitH);
+    Close();
+
+    // Taller than the box: left goes over in single precision.
+    v = &Open(testfiles::WriteSolidPicture(dir.path(), "tall.bmp", 100, 1000), {400, 300});
+    const double fitW = boxH * v->mRatio, left = 30 + (boxW - fitW) / 2;
+    ASSERT_NE(static_cast<float>(left), left);
+    ASSERT_NE(static_cast<float>(fitW), fitW);
+    EXPECT_EQ(LastMove().left, static_cast<double>(static_cast<float>(left)));
+    EXPECT_EQ(LastMove().top, 30);
+    EXPECT_EQ(LastMove().width, fitW);
+    EXPECT_EQ(LastMove().height, boxH);
+}
+
+TEST_F(Viewer, AFittedHeightExactlyTheBoxIsNotClamped) {
+    // 96 px high is 1440 twips, the box of a 100 px client; 1440 x ratio is not the width.
+    frmImageViewer& v =
+        Open(testfiles::WriteSolidPicture(dir.path(), "p.bmp", 54, 96), QSize(300, 100));
+    ASSERT_EQ(v.mHeight, 1440);
+    ASSERT_NE(1440 * v.mRatio, v.mWidth);
+    EXPECT_EQ(LastMove().height, 1440);
+    EXPECT_EQ(LastMove().width, v.mWidth);
+}
+
+TEST(ViewerAlone, ResizeRefitsAndLoadingTwiceKeepsThePicture) {
     QTemporaryDir dir;
     gCurrentFile = testfiles::WriteSolidPicture(dir.path(), "w.bmp", 400, 100);
     frmImageViewer& v = platform::Instance<frmImageViewer>();
