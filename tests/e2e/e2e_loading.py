@@ -5,8 +5,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (Desktop, bbox, centre, check_placed, close, drag_file,  # noqa: E402
-                     expected_rect, menu_items, start_duvix)
+from desktop import (PATIENCE, Desktop, bbox, centre, check_placed, close,  # noqa: E402
+                     drag_file, expected_rect, menu_items, start_duvix)
 
 RED = (0xe0, 0x10, 0x10)
 BLUE = (0x10, 0x30, 0xe0)
@@ -85,7 +85,7 @@ def main(binary, helper, artifacts):
         d.xdotool("type", "--delay", "5", blue)
         d.xdotool("key", "Return")
         rect = expected_rect(client, 1, 2400, 1000)
-        d.wait_for(lambda: close(d.shot().pixel(*centre(rect)), BLUE, 40), 10,
+        d.wait_for(lambda: close(d.shot().pixel(*centre(rect)), BLUE, 40), PATIENCE,
                    "the chosen picture never showed")
         shot = d.wait_settled("menu-left")
         check_placed(shot, BLUE, rect, (cx, cy, cx + cw // 2, cy + ch), "menu")
