@@ -7,8 +7,8 @@
 
 namespace {
 // The comparison window's design.
-constexpr float kRestoredClientWidth = 8460;
-constexpr float kRestoredClientHeight = 5655;
+constexpr float kRestoredClientWidthTwips = 8460;
+constexpr float kRestoredClientHeightTwips = 5655;
 const QColor kBackColor(0x80, 0x80, 0x80);
 }  // namespace
 
@@ -42,7 +42,7 @@ frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
     img2->onOLEDragDrop = [this](platform::DropData& data, int32_t&, int16_t, int16_t, float,
                                  float) { DropOnPane(data, 2); };
 
-    SetRestoredClientSize(kRestoredClientWidth, kRestoredClientHeight, true);
+    SetRestoredClientSize(kRestoredClientWidthTwips, kRestoredClientHeightTwips, true);
     setWindowState(Qt::WindowMaximized);
 }
 

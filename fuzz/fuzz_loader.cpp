@@ -1,5 +1,8 @@
 // libFuzzer target: arbitrary bytes through the same entry the windows use for files.
+#include "fuzz/TempFolder.h"
 #include "imaging/Picture.h"
+
+#include <QFile>
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -16,6 +19,11 @@ extern "C" const char* __lsan_default_suppressions() {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without one, Qt makes a runtime folder in the temporary folder and leaves it there.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        qputenv("XDG_RUNTIME_DIR",
+                QFile::encodeName(fuzzing::TempFolder(QStringLiteral("duvix-fuzz-loader-"))));
+    }
     static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(*argc, *argv);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.icc=false\nqt.gui.imageio=false"));
     return 0;

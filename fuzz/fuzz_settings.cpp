@@ -2,12 +2,13 @@
 // key length byte, key, then the file's bytes. Checks the read buffer's bound and that a
 // value just written reads back, whatever the file held before.
 #include "common/mCommon.h"
+#include "fuzz/TempFolder.h"
 #include "platform/PrivateProfile.h"
 
+#include <unistd.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +28,8 @@ QByteArray Take(const std::uint8_t*& data, std::size_t& size) {
 }
 
 const QString& FilePath() {
-    static QTemporaryDir* dir = new QTemporaryDir;  // lives for the whole run
-    static const QString path = QDir(dir->path()).filePath("fuzz.ini");
+    static const QString path =
+        QDir(fuzzing::TempFolder(QStringLiteral("duvix-fuzz-settings-"))).filePath("fuzz.ini");
     return path;
 }
 
@@ -57,6 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (platform::WritePrivateProfileText(section, key, QStringLiteral("written"), FilePath())) {
         if (platform::GetPrivateProfileText(section, key, QString(), 255, FilePath()) !=
             QStringLiteral("written")) {
+            std::abort();
+        }
+    } else {
+        // A refused write leaves every byte where it was.
+        QFile f(FilePath());
+        if (!f.open(QIODevice::ReadOnly) ||
+            f.readAll() != QByteArray::fromRawData(reinterpret_cast<const char*>(data),
+                                                   static_cast<qsizetype>(size))) {
             std::abort();
         }
     }

@@ -3,6 +3,7 @@
 #ifdef QT_WIDGETS_LIB
 #error "the picture library is built without Qt Widgets"
 #endif
+#include "common/RegularFile.h"
 #include "common/Units.h"
 #include "imaging/LineReaders.h"
 #include "imaging/Picture.h"
@@ -19,7 +20,9 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <mutex>
 
@@ -262,6 +265,10 @@ QString CheckBmp(QIODevice* device, QByteArray* rewritten) {
             .arg(width)
             .arg(height)
             .arg(fileSize);
+    } else if (width * height > detail::kMaxWholeDecodePixels) {
+        return QStringLiteral("refused: %1x%2 run-length pixels is too large")
+            .arg(width)
+            .arg(height);
     }
     if ((headerSize == 52 || headerSize == 56) && head.size() >= 14 + 52) {
         if (fileSize > detail::kMaxWholeFileBytes) return QStringLiteral("BMP too large");
@@ -354,7 +361,8 @@ QString CheckGif(QIODevice* device) {
             };
             const int64_t canvas = std::max<int64_t>(detail::Le16(head, 6), u16(0) + u16(4)) *
                                    std::max<int64_t>(detail::Le16(head, 8), u16(2) + u16(6));
-            if (canvas > detail::kMaxPicturePixels || canvas > 4096 * device->size() + (1 << 20)) {
+            if (canvas > detail::kMaxWholeDecodePixels ||
+                canvas > 4096 * device->size() + (1 << 20)) {
                 return QStringLiteral("refused: a %1 pixel canvas from %2 bytes")
                     .arg(canvas)
                     .arg(device->size());
@@ -507,14 +515,17 @@ DisplayTarget CurrentDisplayTarget() {
 LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target) {
     return Guarded([&]() -> LoadResult {
         if (path.isEmpty()) return Fail(QStringLiteral("no file name"));
-        const QFileInfo info(path);
-        if (!info.exists()) return Fail(QStringLiteral("file not found"));
-        if (info.isDir()) return Fail(QStringLiteral("is a folder"));
-        // Opening a pipe or a device could block or never end.
-        if (!info.isFile()) return Fail(QStringLiteral("not a regular file"));
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return Fail(QStringLiteral("cannot open: %1").arg(file.errorString()));
+        // Opened before it is looked at: a pipe put in its place after a check would block.
+        QFile file;
+        switch (regularfile::OpenForReading(file, path)) {
+            case regularfile::Opened::Yes: break;
+            case regularfile::Opened::Missing: return Fail(QStringLiteral("file not found"));
+            case regularfile::Opened::NotRegular:
+                return Fail(QFileInfo(path).isDir() ? QStringLiteral("is a folder")
+                                                    : QStringLiteral("not a regular file"));
+            case regularfile::Opened::Failed:
+                return Fail(QStringLiteral("cannot open: %1")
+                                .arg(QString::fromLocal8Bit(std::strerror(errno))));
         }
         return LoadFromDevice(&file, nullptr, target);
     });

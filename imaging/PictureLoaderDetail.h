@@ -15,6 +15,10 @@ namespace imaging::detail {
 // header (4.3 GP, 17 GB as RGB32) is a decompression bomb.
 inline constexpr int64_t kMaxPicturePixels = 300'000'000;
 
+// GIF and run-length BMP are decoded whole, at four bytes a pixel and more, from data that
+// may be a thousandth of that: above this they would take over a gigabyte for a few KB.
+inline constexpr int64_t kMaxWholeDecodePixels = 64'000'000;
+
 // Metafiles and other whole-file reads stop here; a real metafile is a few MB at most.
 inline constexpr int64_t kMaxWholeFileBytes = 256LL * 1024 * 1024;
 
@@ -23,6 +27,18 @@ inline constexpr long kMaxJpegWorkBytes = 1024L * 1024 * 1024;
 
 // A progressive JPEG may legally hold any number of scans; thousands are only seen in attacks.
 inline constexpr int kMaxJpegScans = 1000;
+
+// Each scan walks every coefficient block of its components, however little data it holds: an
+// almost empty scan over a large picture costs milliseconds and a few bytes. Real files carry
+// well under a hundred block visits per byte; past a fixed allowance (about half a second)
+// the visits are bounded by the file's size.
+inline constexpr int64_t kJpegFreeBlockVisits = 64'000'000;
+inline constexpr int64_t kJpegBlockVisitsPerByte = 400;
+
+// libjpeg skips any bytes while it looks for the next marker, and a file may hold nothing else.
+// No legitimate stretch without decoding progress (one row of blocks, or the markers before
+// the first scan) comes near this.
+inline constexpr int64_t kMaxJpegBytesWithoutProgress = 16LL * 1024 * 1024;
 
 enum class Format { Unknown, Bmp, Gif, Jpeg, Wmf, Png };
 

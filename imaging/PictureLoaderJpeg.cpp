@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QTransform>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,15 @@ struct Context {
     QIODevice* device = nullptr;
     Phase phase = Phase::Header;
     bool tooManyScans = false;
+    bool tooMuchWork = false;
+    bool noMarker = false;
     bool truncated = false;
+    int64_t fileBytes = 0;
+    int64_t blockVisits = 0;  // coefficient blocks walked by the scans begun so far
+    int lastScan = 0;
+    // Decoding position when input was last read, and bytes read since it last moved.
+    int64_t stamp = -1;
+    int64_t bytesWithoutProgress = 0;
     char message[JMSG_LENGTH_MAX] = {};
     JOCTET buffer[64 * 1024];
 };
@@ -52,20 +61,59 @@ void OnMessage(j_common_ptr cinfo, int level) {
     }
 }
 
+int64_t BlockVisitBudget(int64_t fileBytes) {
+    return kJpegFreeBlockVisits + kJpegBlockVisitsPerByte * fileBytes;
+}
+
+// Called before each row of blocks is taken in, so a new scan is charged before it is walked.
 void OnProgress(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    Context* ctx = Ctx(cinfo);
     if (d->input_scan_number > kMaxJpegScans) {
-        Ctx(cinfo)->tooManyScans = true;
+        ctx->tooManyScans = true;
         cinfo->err->msg_code = JERR_BAD_PROGRESSION;
         (*cinfo->err->error_exit)(cinfo);
     }
+    if (d->input_scan_number != ctx->lastScan) {
+        ctx->lastScan = d->input_scan_number;
+        for (int i = 0; i < d->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
+            const jpeg_component_info* c = d->cur_comp_info[i];
+            if (c)
+                ctx->blockVisits += static_cast<int64_t>(c->width_in_blocks) * c->height_in_blocks;
+        }
+        if (ctx->blockVisits > BlockVisitBudget(ctx->fileBytes)) {
+            ctx->tooMuchWork = true;
+            cinfo->err->msg_code = JERR_BAD_PROGRESSION;
+            (*cinfo->err->error_exit)(cinfo);
+        }
+    }
+}
+
+int64_t DecodingStamp(j_decompress_ptr d) {
+    return (static_cast<int64_t>(d->input_scan_number) << 40) |
+           (static_cast<int64_t>(d->input_iMCU_row) << 20) | d->output_scanline;
 }
 
 void InitSource(j_decompress_ptr) {}
 
 boolean FillInput(j_decompress_ptr cinfo) {
     Context* ctx = Ctx(reinterpret_cast<j_common_ptr>(cinfo));
-    const qint64 n = ctx->device->read(reinterpret_cast<char*>(ctx->buffer), sizeof ctx->buffer);
+    qint64 n = ctx->device->read(reinterpret_cast<char*>(ctx->buffer), sizeof ctx->buffer);
+    if (n > 0) {
+        const int64_t stamp = DecodingStamp(cinfo);
+        ctx->bytesWithoutProgress = stamp == ctx->stamp ? ctx->bytesWithoutProgress + n : n;
+        ctx->stamp = stamp;
+    }
+    if (n > 0 && ctx->bytesWithoutProgress > kMaxJpegBytesWithoutProgress) {
+        // Every row is in: what follows is junk, and the end is taken as read.
+        if (ctx->phase == Phase::Finishing) {
+            n = 0;
+        } else {
+            ctx->noMarker = true;
+            cinfo->err->msg_code = JERR_NO_SOI;
+            (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+        }
+    }
     if (n > 0) {
         ctx->src.next_input_byte = ctx->buffer;
         ctx->src.bytes_in_buffer = static_cast<size_t>(n);
@@ -132,6 +180,10 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(cinfo, TRUE);
+    // A picture in several scans keeps all its coefficients, 128 bytes a block. Every block
+    // costs at least a bit of data, so a file far smaller than its buffer is not a picture.
+    cinfo->mem->max_memory_to_use = static_cast<long>(std::min<int64_t>(
+        kMaxJpegWorkBytes, std::max<int64_t>(256LL * 1024 * 1024, 2048 * ctx->fileBytes)));
 
     out->storedSize = QSize(static_cast<int>(std::min<JDIMENSION>(cinfo->image_width, INT32_MAX)),
                             static_cast<int>(std::min<JDIMENSION>(cinfo->image_height, INT32_MAX)));
@@ -212,6 +264,16 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
     return true;
 }
 
+QString ErrorText(const Context& ctx) {
+    if (ctx.truncated) return QStringLiteral("truncated JPEG data");
+    if (ctx.tooManyScans) return QStringLiteral("too many progressive scans");
+    if (ctx.tooMuchWork) return QStringLiteral("refused: scans far beyond what the data holds");
+    if (ctx.noMarker) return QStringLiteral("refused: no JPEG marker in the data");
+    if (ctx.err.msg_code == JERR_NO_BACKING_STORE)
+        return QStringLiteral("refused: more coefficients than the data can hold");
+    return QString::fromLatin1(ctx.message);
+}
+
 }  // namespace
 
 JpegResult DecodeJpeg(QIODevice* device, QSize box) {
@@ -230,6 +292,7 @@ JpegResult DecodeJpeg(QIODevice* device, QSize box) {
     ctx->src.bytes_in_buffer = 0;
     ctx->progress.progress_monitor = OnProgress;
     ctx->device = device;
+    ctx->fileBytes = std::max<qint64>(0, device->size());
 
     QImage image;
     JSAMPLE* cmykRow = nullptr;
@@ -237,9 +300,7 @@ JpegResult DecodeJpeg(QIODevice* device, QSize box) {
     jpeg_destroy_decompress(&ctx->cinfo);
     std::free(cmykRow);
     if (!ok) {
-        out.error = ctx->truncated      ? QStringLiteral("truncated JPEG data")
-                    : ctx->tooManyScans ? QStringLiteral("too many progressive scans")
-                                        : QString::fromLatin1(ctx->message);
+        out.error = ErrorText(*ctx);
         if (out.error.isEmpty()) out.error = QStringLiteral("undecodable JPEG");
         return out;
     }

@@ -4,6 +4,7 @@
 #include "platform/Form.h"
 
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 
@@ -25,24 +26,58 @@ int16_t DropShift(Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::AltModifier) s |= 4;
     return s;
 }
+
+// Copy, or else Link, whatever the source proposes; never Move: a source that honours Move
+// deletes the original once the drop is taken.
+Qt::DropAction SafeAction(Qt::DropActions possible) {
+    if (possible & Qt::CopyAction) return Qt::CopyAction;
+    if (possible & Qt::LinkAction) return Qt::LinkAction;
+    return Qt::IgnoreAction;
+}
+
+// Only a regular file is taken: not text, a remote address, an empty list, a folder or a pipe.
+bool BringsAFile(const DropData& data) {
+    return data.Count() > 0 && QFileInfo(data.Files(1)).isFile();
+}
+
 }  // namespace
 
+// Refused already while the drag passes over: some sources report the last answer given
+// then, not the one given at the drop.
 void AcceptFileDrag(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
+    const Qt::DropAction action = SafeAction(event->possibleActions());
+    if (action != Qt::IgnoreAction && BringsAFile(DropData::FromMime(event->mimeData()))) {
+        event->setDropAction(action);
+        event->accept();
+    } else {
+        event->ignore();
     }
 }
 
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler) {
     DropData data = DropData::FromMime(event->mimeData());
-    auto effect = static_cast<int32_t>(event->dropAction());
+    // Anything else is refused and not handed on, so the source learns nothing happened.
+    const Qt::DropAction safe = SafeAction(event->possibleActions());
+    if (safe == Qt::IgnoreAction || !BringsAFile(data)) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    auto effect = static_cast<int32_t>(safe);
     const QPointF p = event->position();
     if (handler) {
         handler(data, effect, DropButton(event->buttons()), DropShift(event->modifiers()),
                 units::PixelsToTwips(p.x(), twipsPerPixel),
                 units::PixelsToTwips(p.y(), twipsPerPixel));
     }
-    event->acceptProposedAction();
+    const auto done = static_cast<Qt::DropAction>(effect);
+    if (done == Qt::CopyAction || done == Qt::LinkAction) {
+        event->setDropAction(done);
+        event->accept();
+    } else {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
 }
 
 ClientArea::ClientArea(Form* form) : QWidget(form), form_(form) {

@@ -30,9 +30,13 @@ private:
     Form* form_;
 };
 
-// Shared by the window and the image controls: only drags that carry files are accepted.
+// Shared by the window and the image controls: only drags whose first local file is a regular
+// file and that allow Copy (or Link) are accepted, and only as Copy (or Link).
 void AcceptFileDrag(QDragMoveEvent* event);
-// Hands a drop to a handler, its position converted to twips.
+// Hands a drop to a handler, its position converted to twips, when its first file is a regular
+// file; other drops are refused without reaching the handler. Effect comes in as Copy (or
+// Link); the drop is accepted with what the handler leaves there, if that is Copy or Link, and
+// refused otherwise.
 void DeliverDrop(QDropEvent* event, float twipsPerPixel, const DropHandler& handler);
 
 }  // namespace platform

@@ -11,11 +11,17 @@ cmake --build build-test -j"$jobs"
 # End-to-end tests start their own Xvfb, session bus and openbox.
 (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
 
-# Every corpus picture once more through the loader and the metafile player, under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_SANITIZE=ON \
-  -DDUVIX_BUILD_BENCH=OFF -DDUVIX_WERROR=ON
-cmake --build build-asan -j"$jobs" --target imaging_loader_corpus_test imaging_wmf_corpus_test \
-  imaging_line_readers_test
-(cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus|LineReaders|AreaReducer')
+# Every corpus picture and every hand-made hostile file once more through the loader, the
+# row-by-row readers and the metafile player, under AddressSanitizer and
+# UndefinedBehaviorSanitizer: built with GCC, and with clang, whose float-cast-overflow check
+# finds what GCC's does not.
+for cxx in g++ clang++; do
+  dir=build-asan
+  [ "$cxx" = clang++ ] && dir=build-asan-clang
+  CXX=$cxx cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_SANITIZE=ON \
+    -DDUVIX_BUILD_BENCH=OFF -DDUVIX_WERROR=ON
+  cmake --build "$dir" -j"$jobs" --target imaging_loader_corpus_test imaging_wmf_corpus_test \
+    imaging_hostile_files_test imaging_line_readers_test
+  (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus|Hostile|LineReaders|AreaReducer')
+done

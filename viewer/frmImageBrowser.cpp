@@ -5,7 +5,7 @@
 #include "viewer/frmImageViewer.h"
 
 namespace {
-constexpr float kPreviewSide = 6000;
+constexpr float kPreviewSideTwips = 6000;
 }
 
 frmImageBrowser::frmImageBrowser(QString folder)
@@ -40,8 +40,8 @@ void frmImageBrowser::FL_Click() {
         return;
     }
     img->SetVisible(false);
-    img->SetWidth(kPreviewSide);
-    img->SetHeight(kPreviewSide);
+    img->SetWidth(kPreviewSideTwips);
+    img->SetHeight(kPreviewSideTwips);
     img->SetPicture(std::make_shared<const imaging::Picture>(std::move(*loaded.picture)),
                     folder_ + name);
     previewed_ = name;

@@ -1,11 +1,13 @@
 #include "imaging/wmf/WmfObjects.h"
 
+#include <algorithm>
+
 namespace imaging::wmf {
 
 void ObjectTable::add(Object object) {
-    for (auto& slot : slots_) {
-        if (!slot) {
-            slot = std::move(object);
+    for (; firstFree_ < slots_.size(); ++firstFree_) {
+        if (!slots_[firstFree_]) {
+            slots_[firstFree_++] = std::move(object);
             return;
         }
     }
@@ -18,7 +20,10 @@ const Object* ObjectTable::get(int index) const {
 }
 
 void ObjectTable::remove(int index) {
-    if (index >= 0 && size_t(index) < slots_.size()) slots_[size_t(index)].reset();
+    if (index >= 0 && size_t(index) < slots_.size()) {
+        slots_[size_t(index)].reset();
+        firstFree_ = std::min(firstFree_, size_t(index));
+    }
 }
 
 QColor ColorRef(uint32_t c) {

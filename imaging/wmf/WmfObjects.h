@@ -69,6 +69,7 @@ public:
 
 private:
     std::vector<std::optional<Object>> slots_;
+    size_t firstFree_ = 0;  // no free slot below it: a full table costs no search per record
 };
 
 // The RGB of a COLORREF; palette indices are resolved by the player.

@@ -171,7 +171,8 @@ bool Player::stateRecord(uint16_t fn, const Params& p) {
         case kOffsetClipRgn:
             if (s.clip) {
                 const QTransform t = xf();
-                s.clip->translate(qRound(p.i16(1) * t.m11()), qRound(p.i16(0) * t.m22()));
+                s.clip->translate(DevicePixels(p.i16(1) * t.m11()),
+                                  DevicePixels(p.i16(0) * t.m22()));
             }
             return true;
         case kSelectClipRegion: {
@@ -403,7 +404,7 @@ void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokeP
             painter_->fillPath(fill, brush);
         }
     }
-    if (pen.style() == Qt::NoPen || strokePath.isEmpty() ||
+    if (pen.style() == Qt::NoPen || strokePath.isEmpty() || outOfTime() ||
         !prepareRaster(strokePath, 2 * pen.widthF()))
         return;
     if (pen.style() ==
@@ -415,7 +416,71 @@ void Player::paintPath(const QPainterPath& fillPath, const QPainterPath& strokeP
         for (double d : pen.dashPattern()) period += d * pen.widthF();
         if (length > 1e5 * period) pen.setStyle(Qt::SolidLine);
     }
-    painter_->strokePath(strokePath, pen);
+    strokeInPieces(strokePath, pen);
+}
+
+bool Player::outOfTime() {
+    if (!timedOut_ && deadline_.hasExpired()) timedOut_ = true;
+    return timedOut_;
+}
+
+// A long outline is stroked a stretch at a time, so the budget can end it part way. Dashes
+// carry on across the stretches; outlines with curves (bounded in length) go in one piece.
+void Player::strokeInPieces(const QPainterPath& path, QPen pen) {
+    constexpr int kPieceSegments = 512;
+    constexpr double kPieceDashPeriods = 2000;
+    bool straight = true;
+    for (int i = 0; i < path.elementCount() && straight; ++i)
+        straight = path.elementAt(i).isMoveTo() || path.elementAt(i).isLineTo();
+    const bool dashed = pen.style() == Qt::CustomDashLine;
+    double period = 0;
+    for (double d : dashed ? pen.dashPattern() : QList<qreal>()) period += d * pen.widthF();
+    const double pieceLength = dashed && period > 0 ? kPieceDashPeriods * period : 0;
+    if (!straight || (path.elementCount() <= kPieceSegments && pieceLength == 0)) {
+        painter_->strokePath(path, pen);
+        return;
+    }
+    QPainterPath piece;
+    int segments = 0;
+    double pieceRun = 0, run = 0;  // lengths drawn in this piece and along the whole outline
+    const auto flush = [&]() {
+        if (segments > 0) painter_->strokePath(piece, pen);
+        if (dashed && pen.widthF() > 0) pen.setDashOffset(run / pen.widthF());
+        const QPointF at = piece.currentPosition();
+        piece = QPainterPath();
+        piece.moveTo(at);
+        segments = 0, pieceRun = 0;
+        return !outOfTime();
+    };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            piece.moveTo(e);
+            if (dashed) {
+                if (!flush()) return;
+                run = 0;
+                pen.setDashOffset(0);
+            }
+            continue;
+        }
+        QPointF from = piece.currentPosition();
+        const QPointF to = e;
+        // A dashed line longer than a piece is cut along its length; it stays straight.
+        while (pieceLength > 0 && QLineF(from, to).length() > pieceLength - pieceRun) {
+            const QPointF cut =
+                QLineF(from, to).pointAt((pieceLength - pieceRun) / QLineF(from, to).length());
+            piece.lineTo(cut);
+            ++segments;
+            run += pieceLength - pieceRun;
+            if (!flush()) return;
+            from = cut;
+        }
+        piece.lineTo(to);
+        ++segments;
+        pieceRun += QLineF(from, to).length(), run += QLineF(from, to).length();
+        if (segments >= kPieceSegments && !flush()) return;
+    }
+    if (segments > 0) painter_->strokePath(piece, pen);
 }
 
 void Player::fillRegion(const QRegion& region, const QBrush& brush) {

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QRegion>
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -15,6 +16,13 @@
 #include "imaging/wmf/WmfReader.h"
 
 namespace imaging::wmf {
+
+// Device pixels from a scaled logical length. The scale may be infinite (a window extent
+// shrunk to almost nothing), and converting that to int is undefined.
+inline int DevicePixels(double v) {
+    constexpr double kLimit = 1 << 26;
+    return std::isnan(v) ? 0 : int(std::round(std::clamp(v, -kLimit, kLimit)));
+}
 
 // The device context: everything SaveDC keeps.
 struct DcState {
@@ -108,6 +116,8 @@ private:
     // measuring.
     bool beginDraw(const QRectF& imageBounds);
     void paintPath(const QPainterPath& fillPath, const QPainterPath& strokePath);
+    void strokeInPieces(const QPainterPath& path, QPen pen);
+    bool outOfTime();  // the budget is spent: draw nothing more
     bool prepareRaster(const QPainterPath& imagePath, double penWidth);
     void fillRegion(const QRegion& region, const QBrush& brush);
     void setComposition(bool forBitmap, uint32_t rop = 0);

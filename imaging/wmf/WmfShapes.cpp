@@ -146,8 +146,8 @@ bool Player::shapeRecord(uint16_t fn, const Params& p) {
                 st_.brush = std::get<Brush>(*b);
             }
             if (fn == kFrameRegion) {
-                const int w = qMax(1, int(std::abs(p.i16(3) * t.m11()))),
-                          h = qMax(1, int(std::abs(p.i16(2) * t.m22())));
+                const int w = qMax(1, DevicePixels(std::trunc(std::abs(p.i16(3) * t.m11())))),
+                          h = qMax(1, DevicePixels(std::trunc(std::abs(p.i16(2) * t.m22()))));
                 const QRegion core = area.translated(w, 0) & area.translated(-w, 0) &
                                      area.translated(0, h) & area.translated(0, -h);
                 area -= core;

@@ -1,8 +1,11 @@
 #include "platform/PrivateProfile.h"
 
+#include "common/RegularFile.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -23,12 +26,15 @@ using Ini = CSimpleIniTempl<char, SI_GenericCase<char>, SI_ConvertA<char>>;
 
 constexpr char kNewLine[] = SI_NEWLINE_A;
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+// How long a write waits for another writer of the same file before it gives up.
+constexpr int kLockWaitMs = 10'000;
 
 enum class LoadResult { Missing, Loaded, Failed };
 
 struct FileText {
     QByteArray text;  // without signature, cut at the first NUL as the parser sees it
     bool signature = false;
+    bool cut = false;  // bytes after a NUL, which a rewrite could not keep
 };
 
 FileText Split(const QByteArray& bytes) {
@@ -41,6 +47,7 @@ FileText Split(const QByteArray& bytes) {
     const qsizetype nul = out.text.indexOf('\0');
     if (nul >= 0) {
         out.text.truncate(nul);
+        out.cut = true;
     }
     return out;
 }
@@ -49,16 +56,14 @@ LoadResult ReadFileText(const QString& file, FileText& out) {
     if (file.isEmpty()) {
         return LoadResult::Failed;
     }
-    const QFileInfo info(file);
-    if (!info.exists()) {
-        return info.isSymLink() ? LoadResult::Failed : LoadResult::Missing;
-    }
-    if (info.isDir()) {
-        return LoadResult::Failed;
-    }
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return LoadResult::Failed;
+    QFile f;
+    switch (regularfile::OpenForReading(f, file)) {
+        case regularfile::Opened::Yes: break;
+        case regularfile::Opened::Missing:
+            // A link to nothing is not a missing file: writing would replace the link.
+            return QFileInfo(file).isSymLink() ? LoadResult::Failed : LoadResult::Missing;
+        case regularfile::Opened::NotRegular:  // a folder, a pipe, a device
+        case regularfile::Opened::Failed: return LoadResult::Failed;
     }
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
@@ -66,6 +71,14 @@ LoadResult ReadFileText(const QString& file, FileText& out) {
     }
     out = Split(bytes);
     return LoadResult::Loaded;
+}
+
+// Writers of one file take turns, so each read-modify-replace sees the one before it. The
+// lock lies beside the file a link points to, where the replacement is made.
+QString LockPath(const QString& file) {
+    const QFileInfo info(file);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : file;
+    return target + QStringLiteral(".lock");
 }
 
 // Parses text from which the signature was already taken. The library would take a
@@ -277,9 +290,16 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
         return false;
     }
 
+    if (file.isEmpty()) {
+        return false;
+    }
+    QLockFile lock(LockPath(file));
+    if (!lock.tryLock(kLockWaitMs)) {
+        return false;
+    }
     FileText content;
-    if (ReadFileText(file, content) == LoadResult::Failed) {
-        return false;  // never replace a file that could not be read
+    if (ReadFileText(file, content) == LoadResult::Failed || content.cut) {
+        return false;  // never replace a file that could not be read, or read whole
     }
     const QByteArray sectionBytes = sectionName.toUtf8();
     const QByteArray keyBytes = keyName.toUtf8();

@@ -62,6 +62,7 @@ def parse_xwd(data):
 
 
 GREY = (128, 128, 128)  # the comparison window's background
+PATIENCE = 30  # seconds for each awaited state: a busy machine is slow, a passing run never waits
 TWIPS = 15.0  # twips per pixel at 96 dpi
 
 
@@ -76,6 +77,13 @@ class Desktop:
         self.procs = []
 
     def __enter__(self):
+        try:
+            return self._start()
+        except BaseException:
+            self.__exit__()  # a half-started desktop must not outlive the test
+            raise
+
+    def _start(self):
         r, w = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0",
                                  "%dx%dx24" % (self.width, self.height), "-nolisten", "tcp"],
@@ -101,11 +109,16 @@ class Desktop:
                                 "--nopidfile"], stdout=subprocess.PIPE, env=self.env)
         self.procs.append(bus)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = os.path.join(self.artifacts, "openbox-%s.log" % num.decode().strip())
+        with open(log, "w") as out:
+            wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=out,
+                                  stderr=subprocess.STDOUT)
         self.procs.append(wm)
-        self.wait_for(lambda: self.run("wmctrl", "-m", check=False).returncode == 0, 10,
-                      "openbox did not come up")
+        self.wait_for(lambda: wm.poll() is not None or
+                      self.run("wmctrl", "-m", check=False).returncode == 0,
+                      PATIENCE, "openbox did not come up; see " + log)
+        if wm.poll() is not None:
+            raise AssertionError("openbox ended with code %d; see %s" % (wm.returncode, log))
         return self
 
     def __exit__(self, *exc):
@@ -132,15 +145,15 @@ class Desktop:
     def active_window(self):
         return self.run("xdotool", "getactivewindow", check=False).stdout.strip()
 
-    def wait_focused(self, wid, what, timeout=10):
+    def wait_focused(self, wid, what, timeout=PATIENCE):
         """Until the window has the keyboard focus."""
         self.wait_for(lambda: self.active_window() == wid, timeout, what + " never took the focus")
 
-    def wait_maximised(self, wid, timeout=10):
+    def wait_maximised(self, wid, timeout=PATIENCE):
         self.wait_for(lambda: self.geometry(wid)[2] == self.width, timeout,
                       "the window was never maximised")
 
-    def wait_settled(self, name=None, timeout=10):
+    def wait_settled(self, name=None, timeout=PATIENCE):
         """The screen once two screenshots in a row are the same: painting has finished."""
         last = [self.shot()]
 
@@ -158,7 +171,7 @@ class Desktop:
     def xdotool(self, *args):
         return self.run("xdotool", *args).stdout.strip()
 
-    def window_of(self, name, timeout=15):
+    def window_of(self, name, timeout=PATIENCE):
         out = self.run("timeout", str(timeout), "xdotool", "search", "--sync", "--onlyvisible",
                        "--name", name, check=False, timeout=timeout + 5).stdout.split()
         if not out:
@@ -248,27 +261,27 @@ def listing(folder):
     return result
 
 
-def menu_items(shot, x0, y0, width, bar_height):
-    """Horizontal extents of the dark text runs in the menu bar, left to right."""
-    cols = []
-    for x in range(x0, x0 + width):
-        dark = any(sum(shot.pixel(x, y)) < 300 for y in range(y0 + 2, y0 + bar_height - 2))
-        cols.append(dark)
-    items, start, gap = [], None, 0
-    for i, d in enumerate(cols):
-        if d:
+def text_runs(shot, x0, x1, y0, y1):
+    """Horizontal extents of dark text in a band of rows, left to right (screen x)."""
+    runs, start, end, gap = [], None, None, 0
+    for x in range(x0, x1):
+        if any(sum(shot.pixel(x, y)) < 300 for y in range(y0, y1)):
             if start is None:
-                start = i
-            gap = 0
-            end = i
+                start = x
+            end, gap = x, 0
         elif start is not None:
             gap += 1
-            if gap > 8:  # wider than a space inside "Left Image"
-                items.append((x0 + start, x0 + end))
+            if gap > 8:  # wider than the space inside "Left Image"
+                runs.append((start, end))
                 start = None
     if start is not None:
-        items.append((x0 + start, x0 + end))
-    return items
+        runs.append((start, end))
+    return runs
+
+
+def menu_items(shot, x0, y0, width, bar_height):
+    """The items of a menu bar whose top left is (x0, y0), as text runs."""
+    return text_runs(shot, x0, x0 + width, y0 + 2, y0 + bar_height - 2)
 
 
 def menu_bar_height(shot, x, y, w):
@@ -292,7 +305,7 @@ def start_duvix(d, binary, home):
     wid = d.window_of("^Duvix$")
     d.wait_maximised(wid)
     x, y, w, h = d.geometry(wid)
-    d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
+    d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), PATIENCE,
                "the window never painted grey")
     # The menu bar follows the first paint.
     d.wait_for(lambda: menu_bar_height(d.shot(), x, y, w) > 0, 10, "the menu bar never showed")
@@ -342,11 +355,13 @@ def check_placed(shot, colour, rect, region, what):
     assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
 
 
-def drag_file(d, helper, path, tx, ty, landed, message):
-    """Press on a window of another program that drags path, go straight to (tx, ty), release
-    there once the window below has answered that it takes the files, and wait until landed()
-    (the dragging program stays up meanwhile: the files are fetched from it after the drop)."""
-    src = d.start([helper, "drag", path])
+def drag_file(d, helper, path, tx, ty, landed=None, message="", move_only=False):
+    """Press on a window of another program that drags path (or a URL), go straight to (tx, ty),
+    release there once the window below has answered that it takes the files, and wait until
+    landed() (the dragging program stays up meanwhile: the files are fetched from it after the
+    drop). With landed None the drag is expected to be refused, and is let go after the window
+    had a while to answer. Returns the action the drag ended with (0: refused)."""
+    src = d.start([helper, "drag", path] + (["move"] if move_only else []))
     try:
         out = Lines(src.stdout)
         swid = d.window_of("^e2e-drag-source$")
@@ -354,7 +369,7 @@ def drag_file(d, helper, path, tx, ty, landed, message):
         sx, sy = sx + sw // 2, sy + sh // 2
         d.xdotool("mousemove", str(sx), str(sy))
         d.xdotool("mousedown", "1")
-        out.wait_for(lambda line: line == "drag started", 10, "the drag never started")
+        out.wait_for(lambda line: line == "drag started", PATIENCE, "the drag never started")
         d.xdotool("mousemove", str(sx + 5), str(sy))
         # One jump: the target point is the only one the window is asked about, so its first
         # "yes" is about that point. Nudged by a pixel until the answer comes.
@@ -365,10 +380,19 @@ def drag_file(d, helper, path, tx, ty, landed, message):
             nudge[0] ^= 1
             return src_said(out, lambda line: line.startswith("action ") and line != "action 0")
 
-        d.wait_for(taken, 10, "the window never took the drag")
+        if landed is None:
+            try:  # a refusal changes nothing the source could see
+                d.wait_for(taken, 3, "")
+            except AssertionError:
+                pass
+        else:
+            d.wait_for(taken, PATIENCE, "the window never took the drag")
         d.xdotool("mouseup", "1")
-        out.wait_for(lambda line: line.startswith("drop action "), 10, "the drag never ended")
-        d.wait_for(landed, 10, message)
+        line = out.wait_for(lambda line: line.startswith("drop action "), PATIENCE,
+                            "the drag never ended")
+        if landed is not None:
+            d.wait_for(landed, PATIENCE, message)
+        return int(line.split()[-1])
     finally:
         src.terminate()
         src.wait(10)

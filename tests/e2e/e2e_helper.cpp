@@ -1,8 +1,9 @@
 // Test-only helper for the end-to-end tests:
 //   e2e_helper picture PATH W H RRGGBB   writes a solid picture with a 1-px black border
-//   e2e_helper drag PATH                 shows a small window that drags PATH as a file URL when
-//   pressed, and prints "drag started", "action N" as the target answers, "drop action N" at the
-//   end
+//   e2e_helper drag WHAT [move]          shows a small window that, when pressed, drags WHAT (a
+//   path, as a file URL, or any other URL) offering Copy, Move and Link and proposing Move, or
+//   with "move" offering Move alone; prints "drag started", "action N" as the target answers,
+//   "drop action N" at the end (0: refused)
 //   e2e_helper cursor-shapes             prints "wait HASH NAME" and "arrow HASH NAME": the X
 //                                        server's cursor while a window of this toolkit shows each
 //   e2e_helper watch-cursor              prints the X server's cursor "HASH NAME" each time it
@@ -35,7 +36,7 @@ void Say(const QByteArray& line) {
 
 class DragSource : public QLabel {
 public:
-    explicit DragSource(QString path) : path_(std::move(path)) {
+    DragSource(QString what, bool moveOnly) : what_(std::move(what)), moveOnly_(moveOnly) {
         setText(QStringLiteral("drag me"));
         setWindowTitle(QStringLiteral("e2e-drag-source"));
         setAlignment(Qt::AlignCenter);
@@ -46,18 +47,21 @@ protected:
     void mousePressEvent(QMouseEvent*) override {
         auto* drag = new QDrag(this);
         auto* mime = new QMimeData;
-        mime->setUrls({QUrl::fromLocalFile(path_)});
+        mime->setUrls({what_.startsWith('/') ? QUrl::fromLocalFile(what_) : QUrl(what_)});
         drag->setMimeData(mime);
         // The test reads these lines to know where the drag stands.
         connect(drag, &QDrag::actionChanged, this,
                 [](Qt::DropAction action) { Say("action " + QByteArray::number(int(action))); });
         Say("drag started");
-        const Qt::DropAction done = drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+        const Qt::DropActions offered =
+            moveOnly_ ? Qt::MoveAction : Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        const Qt::DropAction done = drag->exec(offered, Qt::MoveAction);
         Say("drop action " + QByteArray::number(int(done)));
     }
 
 private:
-    QString path_;
+    QString what_;
+    bool moveOnly_;
 };
 
 // The cursor the X server shows now: a hash of its image and hot spot (0 when unknown), and its
@@ -214,14 +218,14 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[1] == "cursor-shapes") {
         return CursorShapes();
     }
-    if (args.size() == 3 && args[1] == "drag") {
-        DragSource source(args[2]);
+    if ((args.size() == 3 || (args.size() == 4 && args[3] == "move")) && args[1] == "drag") {
+        DragSource source(args[2], args.size() == 4);
         source.setGeometry(20, 200, 160, 80);
         source.show();
         return QApplication::exec();
     }
-    std::fprintf(
-        stderr,
-        "usage: e2e_helper picture PATH W H RRGGBB | drag PATH | cursor-shapes | watch-cursor\n");
+    std::fprintf(stderr,
+                 "usage: e2e_helper picture PATH W H RRGGBB | drag WHAT [move] | cursor-shapes | "
+                 "watch-cursor\n");
     return 2;
 }

@@ -7,7 +7,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import GREY, Desktop, close, listing, menu_bar_height, menu_items  # noqa: E402
+from desktop import (GREY, PATIENCE, Desktop, close, listing, menu_bar_height,  # noqa: E402
+                     menu_items)
 
 ORANGE = (0xf0, 0x80, 0x10)
 
@@ -41,8 +42,8 @@ def main(binary, artifacts):
             wid = d.window_of("^Duvix$")
             d.wait_maximised(wid)
             x, y, w, h = d.geometry(wid)
-            d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), 10,
-                       "the window never painted grey")
+            d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2),
+                       PATIENCE, "the window never painted grey")
             print("window painted %.0f ms after start" % ((time.time() - t0) * 1000))
             # The menu bar follows the first paint.
             d.wait_for(lambda: menu_bar_height(d.shot(), x, y, w) > 0, 10,
@@ -78,7 +79,7 @@ def main(binary, artifacts):
             # One click on "Exit" ends the program at once with code 0.
             ex = (items[0][0] + items[0][1]) // 2
             d.xdotool("mousemove", str(ex), str(y + bar // 2), "click", "1")
-            code = proc.wait(10)
+            code = proc.wait(PATIENCE)
             assert code == 0, "exit code %d: %s" % (code, proc.stderr.read().decode())
         after = (listing(exe_dir), listing(home))
         assert before[0] == after[0], "files changed next to the executable"
@@ -94,7 +95,8 @@ def restore(binary, artifacts):
         wid = d.window_of("^Duvix$")
         d.wait_maximised(wid)
         d.run("wmctrl", "-i", "-r", wid, "-b", "remove,maximized_vert,maximized_horz")
-        d.wait_for(lambda: d.geometry(wid)[2] < d.width, 5, "the window did not restore")
+        d.wait_for(lambda: d.geometry(wid)[2] < d.width, PATIENCE,
+                   "the window did not restore")
         shot = d.wait_settled("restored")
         x, y, w, h = d.geometry(wid)
         bar = menu_bar_height(shot, x, y, w)
@@ -103,7 +105,7 @@ def restore(binary, artifacts):
         assert abs((x + w / 2) - d.width / 2) <= 8, "not centred horizontally"
         assert abs((y + h / 2) - d.height / 2) <= 40, "not centred vertically"
         d.run("wmctrl", "-i", "-c", wid)  # the close box
-        assert proc.wait(10) == 0
+        assert proc.wait(PATIENCE) == 0
     print("ok")
 
 

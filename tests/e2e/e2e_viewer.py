@@ -4,8 +4,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (GREY, Desktop, bbox, centre, close, drag_file, expected_rect,  # noqa: E402
-                     start_duvix)
+from desktop import (GREY, PATIENCE, Desktop, bbox, centre, close, drag_file,  # noqa: E402
+                     expected_rect, start_duvix)
 
 RED = (0xe0, 0x10, 0x10)
 BLACK = (0, 0, 0)
@@ -25,9 +25,10 @@ def main(binary, helper, artifacts):
 
         d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
         vwid = d.window_of("^" + red.replace(".", "\\.") + "$")  # captioned with the full path
-        d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2), 10, "no black viewer")
+        d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2), PATIENCE, "no black viewer")
         mx, my = d.width // 2, d.height // 2
-        d.wait_for(lambda: close(d.shot().pixel(mx, my), RED, 40), 10, "no picture in the viewer")
+        d.wait_for(lambda: close(d.shot().pixel(mx, my), RED, 40), PATIENCE,
+                   "no picture in the viewer")
         shot = d.wait_settled("viewer-open")
         # 400 x 300 px is smaller than the screen less 2 px margins: natural size, centred.
         box = bbox(shot, RED, 0, 0, shot.width, shot.height)
@@ -44,7 +45,8 @@ def main(binary, helper, artifacts):
 
         # Restored, the viewer takes its design client size, 4680 x 3195 twips, centred.
         d.run("wmctrl", "-i", "-r", vwid, "-b", "remove,maximized_vert,maximized_horz")
-        d.wait_for(lambda: d.geometry(vwid)[2] < shot.width, 10, "the viewer did not restore")
+        d.wait_for(lambda: d.geometry(vwid)[2] < shot.width, PATIENCE,
+                   "the viewer did not restore")
         vx, vy, vw, vh = d.geometry(vwid)
         print("restored viewer", vw, vh, "at", vx, vy)
         assert (vw, vh) == (312, 213), "restored viewer %dx%d" % (vw, vh)
@@ -52,7 +54,7 @@ def main(binary, helper, artifacts):
             "restored viewer not centred"
 
         d.xdotool("key", "Escape")
-        d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), 10,
+        d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), PATIENCE,
                    "the panes did not come back")
         after = d.wait_settled("viewer-closed")
         same = sum(before.pixel(i, j) == after.pixel(i, j)
@@ -61,10 +63,10 @@ def main(binary, helper, artifacts):
         assert same / total > 0.999, "the comparison window changed (%.4f)" % (same / total)
         # It takes input again: a second double-click opens the viewer once more.
         d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
-        d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2), 10,
+        d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2), PATIENCE,
                    "no viewer the second time")
         d.xdotool("mousemove", "5", "5", "click", "--repeat", "2", "--delay", "80", "1")
-        d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), 10,
+        d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), PATIENCE,
                    "margin double-click did not close")
     print("ok")
 

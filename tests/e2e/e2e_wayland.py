@@ -11,10 +11,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import close, listing  # noqa: E402
+from desktop import GREY, close, listing, text_runs  # noqa: E402
 from wayland import BACKGROUND, Weston  # noqa: E402
 
-GREY = (128, 128, 128)
 PATIENCE = 60  # seconds for each awaited state: the machine may be busy
 RED = (255, 0, 0)
 
@@ -37,27 +36,15 @@ def grey_extent(shot):
     return top, bottom, left, right
 
 
-def text_runs(shot, x0, x1, y0, y1):
-    """Horizontal extents of dark text in a band of rows."""
-    runs, start, end, gap = [], None, None, 0
-    for x in range(x0, x1):
-        if any(sum(shot.pixel(x, y)) < 300 for y in range(y0, y1)):
-            if start is None:
-                start = x
-            end, gap = x, 0
-        elif start is not None:
-            gap += 1
-            if gap > 8:  # wider than the space inside "Left Image"
-                runs.append((start, end))
-                start = None
-    if start is not None:
-        runs.append((start, end))
-    return runs
-
-
 def main(binary, helper, png_pixels, artifacts):
-    home = tempfile.mkdtemp(prefix="duvix-home-")
-    exe_dir = tempfile.mkdtemp(prefix="duvix-bin-")
+    with tempfile.TemporaryDirectory(prefix="duvix-home-") as home, \
+            tempfile.TemporaryDirectory(prefix="duvix-bin-") as exe_dir, \
+            tempfile.TemporaryDirectory(prefix="duvix-pics-") as pictures:
+        check(binary, helper, png_pixels, artifacts, home, exe_dir, pictures)
+    print("ok")
+
+
+def check(binary, helper, png_pixels, artifacts, home, exe_dir, pictures):
     binary = shutil.copy2(binary, exe_dir)
     before = (listing(exe_dir), listing(home))
     with Weston(png_pixels, artifacts=artifacts) as w:
@@ -104,7 +91,6 @@ def main(binary, helper, png_pixels, artifacts):
 
         # "Left Image": the file dialog comes up over the window; a typed name loads.
         # The dialog offers JPEG files only.
-        pictures = tempfile.mkdtemp(prefix="duvix-pics-")
         picture = os.path.join(pictures, "red.jpg")
         subprocess.run([helper, "picture", picture, "64", "48", "ff0000"], check=True,
                        env=dict(w.env, QT_QPA_PLATFORM="offscreen"))
@@ -142,9 +128,6 @@ def main(binary, helper, png_pixels, artifacts):
     changed = {k for k in set(after[1]) | set(before[1])
                if before[1].get(k) != after[1].get(k)}
     assert not changed, "files changed in the home folder: %r" % changed
-    for folder in (home, exe_dir, pictures):
-        shutil.rmtree(folder, ignore_errors=True)
-    print("ok")
 
 
 if __name__ == "__main__":
