@@ -30,18 +30,7 @@ namespace imaging {
 
 namespace detail {
 
-namespace {
-
-uint16_t Le16(const QByteArray& b, qsizetype at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1])
-                                                                   << 8);
-}
-
-uint32_t Le32(const QByteArray& b, qsizetype at) {
-    return static_cast<uint32_t>(Le16(b, at)) | static_cast<uint32_t>(Le16(b, at + 2)) << 16;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 Format SniffFormat(const QByteArray& head) {
     if (head.startsWith("\xFF\xD8")) return Format::Jpeg;
@@ -393,6 +382,16 @@ std::optional<LoadResult> LoadLines(QIODevice* device, Format format, const Disp
     return LoadResult{std::move(p), {}};
 }
 
+// The run-length reader starts at the file's first byte; Qt's reader, which has read the
+// header already, goes on from where it stopped when the run-length reader declines.
+std::optional<QImage> RunLengthFrom(QIODevice* device, qint64 origin) {
+    const qint64 here = device->pos();
+    if (!device->seek(origin)) return std::nullopt;
+    std::optional<QImage> image = detail::ReadBmpRunLength(device);
+    if (!image) device->seek(here);
+    return image;
+}
+
 LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) {
     QByteArray rewritten;
     const QString refusal = format == Format::Bmp ? CheckBmp(device, &rewritten) : CheckGif(device);
@@ -405,6 +404,7 @@ LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) 
         rewrittenDevice.open(QIODevice::ReadOnly);
         device = &rewrittenDevice;
     }
+    const qint64 origin = device->pos();
     const QColorSpace space = format == Format::Bmp ? BmpProfile(device) : QColorSpace();
     QImageReader reader(device, detail::FormatName(format));
     reader.setAutoTransform(false);
@@ -414,7 +414,10 @@ LoadResult LoadWithQt(QIODevice* device, Format format, const DisplayTarget& t) 
         return Fail(QStringLiteral("refused: %1 pixels is too large").arg(SizeText(header)));
     }
     QImage image;
-    if (!reader.read(&image) || image.isNull()) {
+    if (std::optional<QImage> runs =
+            format == Format::Bmp ? RunLengthFrom(device, origin) : std::nullopt) {
+        image = std::move(*runs);
+    } else if (!reader.read(&image) || image.isNull()) {
         return Fail(
             QStringLiteral("undecodable %1: %2")
                 .arg(QString::fromLatin1(detail::FormatName(format)), reader.errorString()));

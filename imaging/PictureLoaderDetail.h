@@ -5,6 +5,9 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <optional>
+
+class QIODevice;
 
 class QIODevice;
 
@@ -40,6 +43,15 @@ inline constexpr int64_t kJpegBlockVisitsPerByte = 400;
 // the first scan) comes near this.
 inline constexpr int64_t kMaxJpegBytesWithoutProgress = 16LL * 1024 * 1024;
 
+// Little-endian fields of a header; the caller checks the length.
+inline uint16_t Le16(const QByteArray& b, qsizetype at) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1])
+                                                                   << 8);
+}
+inline uint32_t Le32(const QByteArray& b, qsizetype at) {
+    return static_cast<uint32_t>(Le16(b, at)) | static_cast<uint32_t>(Le16(b, at + 2)) << 16;
+}
+
 enum class Format { Unknown, Bmp, Gif, Jpeg, Wmf, Png };
 
 // Decides from the first bytes only; never from the name.
@@ -68,6 +80,10 @@ struct JpegResult {
     bool cmyk = false;
     QString error;  // set when image is null
 };
+
+// RLE8 and RLE4 BMPs at full size (Indexed8), skipped pixels in colour 0; nullopt (device
+// back where it was) for other BMPs and for what Qt's reader would refuse as well.
+std::optional<QImage> ReadBmpRunLength(QIODevice* device);
 
 // Decodes straight with libjpeg-turbo, reduced for the box. Never throws.
 JpegResult DecodeJpeg(QIODevice* device, QSize box);

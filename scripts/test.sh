@@ -12,7 +12,7 @@ cmake --build build-test -j"$jobs"
 (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
 
 # Every corpus picture and every hand-made hostile file once more through the loader, the
-# row-by-row readers and the metafile player, under AddressSanitizer and
+# row-by-row and run-length readers and the metafile player, under AddressSanitizer and
 # UndefinedBehaviorSanitizer: built with GCC, and with clang, whose float-cast-overflow check
 # finds what GCC's does not.
 for cxx in g++ clang++; do
@@ -21,7 +21,7 @@ for cxx in g++ clang++; do
   CXX=$cxx cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_SANITIZE=ON \
     -DDUVIX_BUILD_BENCH=OFF -DDUVIX_WERROR=ON
   cmake --build "$dir" -j"$jobs" --target imaging_loader_corpus_test imaging_wmf_corpus_test \
-    imaging_hostile_files_test imaging_line_readers_test
+    imaging_hostile_files_test imaging_line_readers_test imaging_bmp_run_length_test
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus|Hostile|LineReaders|AreaReducer')
+    ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus|Hostile|LineReaders|AreaReducer|BmpRunLength')
 done
