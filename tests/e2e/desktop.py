@@ -220,12 +220,15 @@ class Lines:
     """The lines a process prints, read as they come, so a test can wait for one."""
 
     def __init__(self, stream):
+        self.seen = []  # every line so far, for failure messages
         self._queue = queue.Queue()
         threading.Thread(target=self._read, args=(stream,), daemon=True).start()
 
     def _read(self, stream):
         for raw in iter(stream.readline, b""):
-            self._queue.put(raw.decode(errors="replace").strip())
+            line = raw.decode(errors="replace").strip()
+            self.seen.append(line)
+            self._queue.put(line)
         self._queue.put(None)
 
     def wait_for(self, accept, timeout, message):
@@ -355,7 +358,24 @@ def check_placed(shot, colour, rect, region, what):
     assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
 
 
+class DragNotTaken(AssertionError):
+    pass
+
+
 def drag_file(d, helper, path, tx, ty, landed=None, message="", move_only=False):
+    """drag_once, made once more when the window never answered: now and then, on a loaded
+    machine, a whole drag gets no answer (cause not found yet). The lines the source printed
+    are shown, so a second lost answer fails with what it saw."""
+    try:
+        return drag_once(d, helper, path, tx, ty, landed, message, move_only)
+    except DragNotTaken as e:
+        if landed is None:
+            raise
+        print("no answer to the drag (%s); dragging again" % e)
+        return drag_once(d, helper, path, tx, ty, landed, message, move_only)
+
+
+def drag_once(d, helper, path, tx, ty, landed=None, message="", move_only=False):
     """Press on a window of another program that drags path (or a URL), go straight to (tx, ty),
     release there once the window below has answered that it takes the files, and wait until
     landed() (the dragging program stays up meanwhile: the files are fetched from it after the
@@ -386,7 +406,12 @@ def drag_file(d, helper, path, tx, ty, landed=None, message="", move_only=False)
             except AssertionError:
                 pass
         else:
-            d.wait_for(taken, PATIENCE, "the window never took the drag")
+            try:
+                d.wait_for(taken, PATIENCE, "")
+            except AssertionError:
+                d.xdotool("mouseup", "1")
+                raise DragNotTaken("the window never took the drag; the source said: " +
+                                   ", ".join(out.seen)) from None
         d.xdotool("mouseup", "1")
         line = out.wait_for(lambda line: line.startswith("drop action "), PATIENCE,
                             "the drag never ended")
