@@ -53,8 +53,8 @@ std::optional<QImage> ReadBmpRunLength(QIODevice* device) {
     for (uint32_t i = 0; i < colours; ++i) {
         const qsizetype at = 14 + headerSize + 4 * i;
         canvas.setColor(static_cast<int>(i),
-                        qRgb(static_cast<uint8_t>(table[at + 2]), static_cast<uint8_t>(table[at + 1]),
-                             static_cast<uint8_t>(table[at])));
+                        qRgb(static_cast<uint8_t>(table[at + 2]),
+                             static_cast<uint8_t>(table[at + 1]), static_cast<uint8_t>(table[at])));
     }
     canvas.fill(0);
     if (!device->seek(start + Le32(head, 10))) {
@@ -98,8 +98,9 @@ std::optional<QImage> ReadBmpRunLength(QIODevice* device) {
                 device->seek(start);
                 return std::nullopt;  // refused as Qt refuses it
             }
-            const int have = bpp == 8 ? static_cast<int>(literal.size())
-                                      : static_cast<int>(std::min<qsizetype>(literal.size(), bytes) * 2);
+            const int have = bpp == 8
+                                 ? static_cast<int>(literal.size())
+                                 : static_cast<int>(std::min<qsizetype>(literal.size(), bytes) * 2);
             for (int i = 0; i < escape && i < have && x < w; ++i) {
                 const auto byte = static_cast<uint8_t>(literal[bpp == 8 ? i : i / 2]);
                 put(bpp == 8 ? byte : (i % 2 == 0 ? byte >> 4 : byte & 0x0f));

@@ -2,6 +2,7 @@
 // a regular local file; everything else is refused, so no source deletes what it offered.
 #include "app/frmDuvix.h"
 #include "platform/MousePointer.h"
+#include "tests/support/ComparisonWindow.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -27,17 +28,13 @@ class DropAction : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        form = &platform::Instance<frmDuvix>();
-        form->Load();
-        form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        ASSERT_NO_FATAL_FAILURE(testwindows::OpenComparisonWindow(form));
         picture = testfiles::WriteSolidPicture(dir.path(), "red.bmp", 96, 48, 0xff0000);
         platform::SetMousePointerObserver([this](int code) { pointer << code; });
     }
     void TearDown() override {
         platform::SetMousePointerObserver({});
-        form->Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        testwindows::CloseComparisonWindow(form);
     }
     // As the desktop delivers a drag: enter, then drop, with what the source allows and
     // proposes. The drop is sent even when the enter was refused, as a careless source might.

@@ -3,6 +3,7 @@
 #include "app/rules/PaneLayout.h"
 #include "platform/CommonDialogs.h"
 #include "platform/MousePointer.h"
+#include "tests/support/ComparisonWindow.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +24,7 @@ class Loading : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        form = &platform::Instance<frmDuvix>();
-        form->Load();
-        form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        ASSERT_NO_FATAL_FAILURE(testwindows::OpenComparisonWindow(form));
         form->showNormal();  // 564 px wide: ScaleWidth 8460, half 4230
         QTest::qWait(10);
         ASSERT_FLOAT_EQ(form->ScaleWidth(), 8460);
@@ -39,8 +37,7 @@ protected:
     }
     void TearDown() override {
         platform::SetMousePointerObserver({});
-        form->Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        testwindows::CloseComparisonWindow(form);
     }
     // Delivered through the window, as the platform delivers a drop: enter, then drop.
     void Drop(QWidget* target, QPoint pos, const QList<QUrl>& urls, const QString& text = {}) {

@@ -1,6 +1,7 @@
 // What the comparison window tells its panes and the pointer, in which order, with which values.
 #include "app/frmDuvix.h"
 #include "tests/support/CallLog.h"
+#include "tests/support/ComparisonWindow.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -25,16 +26,10 @@ class PaneCalls : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        form = &platform::Instance<frmDuvix>();
-        form->Load();
-        form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        ASSERT_NO_FATAL_FAILURE(testwindows::OpenComparisonWindow(form));
         SetClientSize(QSize(564, 377));  // 8460 x 5655 twips: boxes 4185 x 5595
     }
-    void TearDown() override {
-        form->Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void TearDown() override { testwindows::CloseComparisonWindow(form); }
     void SetClientSize(QSize size) {
         form->showNormal();
         form->resize(size.width(), size.height() + form->menuBar()->height());

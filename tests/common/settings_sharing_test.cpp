@@ -4,10 +4,12 @@
 #include "platform/PrivateProfile.h"
 
 #include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "tests/support/TestFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,16 +23,8 @@ namespace {
 using platform::GetPrivateProfileText;
 using platform::WritePrivateProfileText;
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
-}
+using testfiles::ReadBytes;
+using testfiles::WriteBytes;
 
 TEST(SettingsSharing, TwoProgramsWritingAThousandKeysEachLoseNone) {
     QTemporaryDir tmp;

@@ -5,6 +5,7 @@
 #include "platform/RuntimeError.h"
 
 #include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -12,22 +13,15 @@
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 using mCommon::ReadIni;
 using mCommon::WriteIni;
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
-}
+using testfiles::ReadBytes;
+using testfiles::WriteBytes;
 
 class SettingsTest : public ::testing::Test {
 protected:

@@ -76,9 +76,9 @@ TEST(BmpRunLength, CompressedFilesShowWhatTheirUncompressedTwinsShow) {
 TEST(BmpRunLength, EveryLoadOfAPartialStreamIsTheSame) {
     const QString root = testfiles::CorpusDir() + "/bmp/bmpsuite/";
     int checked = 0;
-    for (const char* name : {"b/badrle.bmp", "b/badrleter.bmp", "b/badrle4ter.bmp",
-                             "b/badrle4.bmp", "q/pal8rlecut.bmp", "q/pal4rlecut.bmp",
-                             "q/pal8rletrns.bmp", "q/pal4rletrns.bmp"}) {
+    for (const char* name :
+         {"b/badrle.bmp", "b/badrleter.bmp", "b/badrle4ter.bmp", "b/badrle4.bmp",
+          "q/pal8rlecut.bmp", "q/pal4rlecut.bmp", "q/pal8rletrns.bmp", "q/pal4rletrns.bmp"}) {
         const QString path = root + name;
         const QImage first = Load(path);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(Load(path), first) << name;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 
@@ -28,6 +29,17 @@ QString WriteSolidPicture(const QString& folder, const QString& name, int w, int
                                         : "JPG";  // Qt writes no GIF
     EXPECT_TRUE(img.save(path, fmt, 95)) << path.toStdString();
     return path;
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
 }
 
 }  // namespace testfiles

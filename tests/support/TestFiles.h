@@ -1,5 +1,6 @@
 #pragma once
 // Paths to the test pictures; fail loudly when they are missing.
+#include <QByteArray>
 #include <QString>
 
 namespace testfiles {
@@ -11,5 +12,9 @@ QString DataDir();
 // Writes a solid-colour picture in the given format ("bmp", "jpg", "png") and returns its path.
 QString WriteSolidPicture(const QString& folder, const QString& name, int w, int h,
                           unsigned rgb = 0x3366cc);
+
+// A file's bytes, empty when it cannot be read; and a file made of the given bytes.
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);
 
 }  // namespace testfiles

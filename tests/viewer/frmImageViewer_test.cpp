@@ -4,6 +4,7 @@
 #include "common/Globals.h"
 #include "platform/MousePointer.h"
 #include "tests/support/CallLog.h"
+#include "tests/support/ComparisonWindow.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,7 @@ class ViewerRoute : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        form = &platform::Instance<frmDuvix>();
-        form->Load();
-        form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-        // The menu bar follows the first paint; once it is there the layout is settled.
-        ASSERT_TRUE(QTest::qWaitFor(
-            [this] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); },
-            5000));
+        ASSERT_NO_FATAL_FAILURE(testwindows::OpenComparisonWindow(form));
         picture = testfiles::WriteSolidPicture(dir.path(), "p.bmp", 300, 200, 0xff0000);
         form->LoadPaneImage(picture, 1);
         ASSERT_EQ(form->img1->Tag(), picture);
@@ -36,8 +30,7 @@ protected:
         if (platform::InstanceExists<frmImageViewer>()) {
             platform::Instance<frmImageViewer>().Unload();
         }
-        form->Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        testwindows::CloseComparisonWindow(form);
         gCurrentFile.clear();
     }
     // Runs `whileOpen` once the modal viewer is up, from inside the double-click handler.
