@@ -16,8 +16,7 @@ void OpenComparisonWindow(frmDuvix*& form) {
     form->Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     ASSERT_TRUE(QTest::qWaitFor(
-        [form] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); },
-        5000));
+        [form] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); }, 5000));
 }
 
 void CloseComparisonWindow(frmDuvix* form) {
