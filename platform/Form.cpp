@@ -162,7 +162,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_ && event->type() == QEvent::Paint && !afterFirstPaint_.empty()) {
         client_->removeEventFilter(this);
         // After this paint has reached the screen, not inside it.
-        QTimer::singleShot(0, this, [this, steps = std::move(afterFirstPaint_)] {
+        QTimer::singleShot(0, this, [steps = std::move(afterFirstPaint_)] {
             for (const auto& step : steps) step();
         });
         afterFirstPaint_.clear();

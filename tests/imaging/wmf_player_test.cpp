@@ -477,7 +477,8 @@ TEST(WmfText, TopAlignedTextHangsBelowThePoint) {
 TEST(WmfText, PositiveHeightIsTheCellOfTheNamedFont) {
     // The cell of the font the author had, whatever stands in for it here: Arial's is 2288/2048
     // em (Helvetica is Arial on the platform that writes these files), Tahoma's 2472/2048 em.
-    for (auto [face, cell] : {std::pair{"Arial", 2288}, {"Helvetica", 2288}, {"Tahoma", 2472}}) {
+    for (auto [name, cell] : {std::pair{"Arial", 2288}, {"Helvetica", 2288}, {"Tahoma", 2472}}) {
+        const char* face = name;  // clang 14 lambdas cannot capture a structured binding
         auto capitals = [face](int height) {
             Wmf w;
             w.font(height, face).select(0).rec(0x012E, {24}).rec(0x0102, {1});
