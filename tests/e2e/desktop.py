@@ -66,9 +66,11 @@ PATIENCE = 30  # seconds for each awaited state: a busy machine is slow, a passi
 TWIPS = 15.0  # twips per pixel at 96 dpi
 
 
-class Desktop:
-    def __init__(self, artifacts, width=1920, height=1080):
-        missing = [t for t in REQUIRED if shutil.which(t) is None]
+class Session:
+    """A private display server and the programs started on it, all ended on leaving."""
+
+    def __init__(self, required, artifacts, width, height):
+        missing = [t for t in required if shutil.which(t) is None]
         if missing:
             raise RuntimeError("missing tools for end-to-end tests: " + ", ".join(missing))
         self.width, self.height = width, height
@@ -82,6 +84,46 @@ class Desktop:
         except BaseException:
             self.__exit__()  # a half-started desktop must not outlive the test
             raise
+
+    def __exit__(self, *exc):
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+        self._cleanup()
+
+    def _cleanup(self):
+        pass
+
+    def run(self, *args, check=True, timeout=30):
+        return subprocess.run(list(args), env=self.env, capture_output=True, text=True,
+                              check=check, timeout=timeout)
+
+    def start(self, argv, env=None, cwd=None):
+        e = dict(self.env)
+        e.update(env or {})
+        p = subprocess.Popen(argv, env=e, cwd=cwd, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        self.procs.append(p)
+        return p
+
+    @staticmethod
+    def wait_for(predicate, timeout, message):
+        """Polls until predicate() is true; fails with message at the deadline."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if predicate():
+                return
+            time.sleep(0.05)
+        raise AssertionError(message)
+
+
+class Desktop(Session):
+    def __init__(self, artifacts, width=1920, height=1080):
+        super().__init__(REQUIRED, artifacts, width, height)
 
     def _start(self):
         r, w = os.pipe()
@@ -120,27 +162,6 @@ class Desktop:
         if wm.poll() is not None:
             raise AssertionError("openbox ended with code %d; see %s" % (wm.returncode, log))
         return self
-
-    def __exit__(self, *exc):
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-
-    def run(self, *args, check=True, timeout=30):
-        return subprocess.run(list(args), env=self.env, capture_output=True, text=True,
-                              check=check, timeout=timeout)
-
-    def start(self, argv, env=None, cwd=None):
-        e = dict(self.env)
-        e.update(env or {})
-        p = subprocess.Popen(argv, env=e, cwd=cwd, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE)
-        self.procs.append(p)
-        return p
 
     def active_window(self):
         return self.run("xdotool", "getactivewindow", check=False).stdout.strip()
@@ -204,16 +225,6 @@ class Desktop:
         if name:
             s.save_png(os.path.join(self.artifacts, name + ".png"))
         return s
-
-    @staticmethod
-    def wait_for(predicate, timeout, message):
-        """Polls until predicate() is true; fails with message at the deadline."""
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if predicate():
-                return
-            time.sleep(0.05)
-        raise AssertionError(message)
 
 
 class Lines:

@@ -9,9 +9,8 @@ import re
 import shutil
 import subprocess
 import tempfile
-import time
 
-from desktop import Shot
+from desktop import Session, Shot
 
 REQUIRED = ["weston", "weston-screenshooter", "dbus-daemon", "gdbus"]
 BACKGROUND = (0x20, 0x40, 0x60)  # the desktop's colour: seen only where no window is
@@ -25,23 +24,11 @@ background-color=0xff%02x%02x%02x
 """ % BACKGROUND
 
 
-class Weston:
-    def __init__(self, png_pixels, width=1024, height=768, artifacts=None):
-        missing = [t for t in REQUIRED if shutil.which(t) is None]
-        if missing:
-            raise RuntimeError("missing tools for Wayland tests: " + ", ".join(missing))
+class Weston(Session):
+    def __init__(self, png_pixels, artifacts, width=1024, height=768):
+        super().__init__(REQUIRED, artifacts, width, height)
         self.png_pixels = png_pixels
-        self.width, self.height = width, height
-        self.artifacts = artifacts or tempfile.mkdtemp(prefix="duvix-e2e-")
-        os.makedirs(self.artifacts, exist_ok=True)
-        self.procs = []
-
-    def __enter__(self):
-        try:
-            return self._start()
-        except BaseException:
-            self.__exit__()  # a half-started desktop must not outlive the test
-            raise
+        self.runtime = self.log = None
 
     def _start(self):
         self.log = None
@@ -75,17 +62,11 @@ class Weston:
             raise RuntimeError("Weston exited with %d; see weston.log" % weston.returncode)
         return self
 
-    def __exit__(self, *exc):
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
+    def _cleanup(self):
         if self.log:
             self.log.close()
-        shutil.rmtree(self.runtime, ignore_errors=True)
+        if self.runtime:
+            shutil.rmtree(self.runtime, ignore_errors=True)
 
     def start(self, argv, env=None, cwd=None):
         e = dict(self.env, QT_QPA_PLATFORM="wayland",
@@ -95,10 +76,7 @@ class Weston:
                  # painting any text box (a missing input device); a desktop always has one.
                  QT_IM_MODULE="none")
         e.update(env or {})
-        p = subprocess.Popen(argv, env=e, cwd=cwd, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE)
-        self.procs.append(p)
-        return p
+        return super().start(argv, e, cwd)
 
     def try_shot(self):
         """The whole output, or None while the compositor cannot take one."""
@@ -127,15 +105,6 @@ class Weston:
         assert magic == b"P6"
         w, h = (int(v) for v in size.split())
         return Shot(w, h, rgb)
-
-    @staticmethod
-    def wait_for(predicate, timeout, message):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if predicate():
-                return
-            time.sleep(0.05)
-        raise AssertionError(message)
 
     # AT-SPI, through gdbus on the accessibility bus.
 
