@@ -1,5 +1,6 @@
 // The row-by-row BMP and GIF readers against Qt's full decode followed by the same reduction.
 #include "imaging/AreaReducer.h"
+#include "imaging/GifLzw.h"
 #include "imaging/LineReaders.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureLoaderDetail.h"
@@ -12,8 +13,12 @@
 #include <QTextStream>
 
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
 
 using imaging::detail::AreaReducer;
+using imaging::detail::GifLzw;
 using imaging::detail::LineImage;
 
 namespace {
@@ -170,6 +175,101 @@ TEST(AreaReducer, SameSizeCopiesTheRows) {
     EXPECT_EQ(out.pixel(0, 1), 0xFF030201u);
     EXPECT_EQ(out.pixel(1, 1), 0xFF060504u);
     EXPECT_EQ(out.pixel(0, 0), 0xFF090807u);
+}
+
+// A plain GIF LZW encoder: codes LSB first, the width grows once the table passes a power
+// of two, and a full table is either cleared or kept (a "deferred clear").
+std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& in, int minCodeSize,
+                               bool clearWhenFull) {
+    const int clear = 1 << minCodeSize, end = clear + 1;
+    std::vector<uint8_t> out;
+    uint64_t acc = 0;
+    int nacc = 0, width = minCodeSize + 1, next = end + 1;
+    std::map<std::pair<int, uint8_t>, int> table;
+    auto put = [&](int code) {
+        acc |= uint64_t(code) << nacc;
+        for (nacc += width; nacc >= 8; nacc -= 8, acc >>= 8) out.push_back(uint8_t(acc));
+    };
+    put(clear);
+    int cur = in[0];
+    for (size_t i = 1; i < in.size(); ++i) {
+        if (auto it = table.find({cur, in[i]}); it != table.end()) {
+            cur = it->second;
+            continue;
+        }
+        put(cur);
+        if (next < 4096) {
+            table[{cur, in[i]}] = next++;
+            if (next > (1 << width) && width < 12) ++width;
+        } else if (clearWhenFull) {
+            put(clear);
+            table.clear();
+            width = minCodeSize + 1;
+            next = end + 1;
+        }
+        cur = in[i];
+    }
+    put(cur);
+    put(end);
+    if (nacc > 0) out.push_back(uint8_t(acc));
+    return out;
+}
+
+// Decodes in pieces of want bytes, the input handed over piece bytes at a time.
+std::vector<uint8_t> LzwDecode(const std::vector<uint8_t>& in, int minCodeSize, size_t piece,
+                               size_t want, GifLzw::Stop* stop = nullptr) {
+    size_t at = 0;
+    GifLzw lzw(minCodeSize, [&](uint8_t* dst, size_t max) {
+        const size_t n = std::min({max, piece, in.size() - at});
+        std::memcpy(dst, in.data() + at, n);
+        at += n;
+        return n;
+    });
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> buffer(want + GifLzw::kMaxString + GifLzw::kSlack);
+    while (lzw.Stopped() == GifLzw::Stop::No) {
+        const size_t got = lzw.Decode(buffer.data(), want);
+        out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<long>(got));
+    }
+    if (stop != nullptr) *stop = lzw.Stopped();
+    return out;
+}
+
+TEST(GifLzw, DecodesWhatAnEncoderWrote) {
+    // Long runs make strings of hundreds of bytes and the code that names the entry being
+    // made; noise fills the table, so it is either cleared or kept full.
+    std::mt19937 rng(7);
+    for (const int minCodeSize : {2, 8}) {
+        std::vector<uint8_t> data(200000, 1);
+        const int symbols = 1 << minCodeSize;
+        for (size_t i = 5000; i < data.size(); ++i) {
+            data[i] = i < 60000 ? uint8_t(rng() % 3) : uint8_t(rng() % symbols);
+        }
+        for (const bool clearWhenFull : {true, false}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "min " << minCodeSize << " clear " << clearWhenFull);
+            const std::vector<uint8_t> packed = LzwEncode(data, minCodeSize, clearWhenFull);
+            GifLzw::Stop stop{};
+            EXPECT_EQ(LzwDecode(packed, minCodeSize, 1, 7, &stop), data);
+            EXPECT_EQ(stop, GifLzw::Stop::EndCode);
+            EXPECT_EQ(LzwDecode(packed, minCodeSize, 1 << 20, 1 << 16), data);
+        }
+    }
+}
+
+TEST(GifLzw, BrokenStreamsStopAndSayWhy) {
+    const std::vector<uint8_t> data(3000, 2);
+    std::vector<uint8_t> packed = LzwEncode(data, 2, true);
+    GifLzw::Stop stop{};
+    packed.resize(packed.size() / 2);
+    EXPECT_LT(LzwDecode(packed, 2, 64, 100, &stop).size(), data.size());
+    EXPECT_EQ(stop, GifLzw::Stop::EndOfData);
+    // Clear, 1, then 7: only entry 6 exists yet.
+    const std::vector<uint8_t> ahead = {0xCC, 0x01};
+    EXPECT_EQ(LzwDecode(ahead, 2, 64, 100, &stop), std::vector<uint8_t>{1});
+    EXPECT_EQ(stop, GifLzw::Stop::BadCode);
+    EXPECT_EQ(LzwDecode({0x01}, 9, 64, 100, &stop).size(), 0u);
+    EXPECT_EQ(stop, GifLzw::Stop::BadCode);
 }
 
 }  // namespace
