@@ -5,6 +5,20 @@
 
 namespace imaging::detail {
 
+namespace {
+
+// Runs once per source byte. Built twice where the compiler can: the AVX2 build widens and
+// multiplies eight bytes a step, the baseline x86-64 one (SSE2) has no 32-bit multiply.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void WeightedAdd(uint32_t* __restrict sums, const uint8_t* __restrict row, size_t n,
+                 uint32_t weight) {
+    for (size_t i = 0; i < n; ++i) sums[i] += row[i] * weight;
+}
+
+}  // namespace
+
 // Source pixel i covers [i*fit, (i+1)*fit) and output pixel x covers [x*src, (x+1)*src) on the
 // same axis: the overlaps are whole numbers, so the averages are exact up to the final rounding.
 // Rows are summed down first (a plain loop over bytes), then across once per output row.
@@ -68,12 +82,8 @@ void AreaReducer::AddRow(const uint8_t* row, int bytes) {
     const auto inCur = static_cast<uint32_t>(std::min(end, outEnd) - begin);
     const auto inNext = static_cast<uint32_t>(dh) - inCur;
     const size_t n = colCur_.size();
-    uint32_t* cur = colCur_.data();
-    for (size_t i = 0; i < n; ++i) cur[i] += row[i] * inCur;
-    if (inNext != 0) {
-        uint32_t* next = colNext_.data();
-        for (size_t i = 0; i < n; ++i) next[i] += row[i] * inNext;
-    }
+    WeightedAdd(colCur_.data(), row, n, inCur);
+    if (inNext != 0) WeightedAdd(colNext_.data(), row, n, inNext);
     ++rowsIn_;
     if (end >= outEnd) {
         EmitRow(outY_);
