@@ -149,18 +149,10 @@ std::optional<LineImage> Decode(GifFileType* gif, QSize box) {
 
     const QSize natural(width, height);
     AreaReducer reducer(natural, FitWithin(natural, box), alpha, false);
-    // Without transparency rows go as B,G,R triples: a quarter less for the reducer to sum.
-    std::vector<uint8_t> bgr(alpha ? 0 : static_cast<size_t>(width) * 3 + 1);
-    std::vector<uint32_t> pixels(alpha ? static_cast<size_t>(width) : 0);
+    std::vector<uint32_t> pixels(static_cast<size_t>(width));
     auto feed = [&](const uint8_t* line) {
-        if (alpha) {
-            for (int x = 0; x < width; ++x) pixels[x] = lut[line[x]];
-            reducer.AddRow32(pixels.data());
-            return;
-        }
-        uint8_t* out = bgr.data();
-        for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, &lut[line[x]], 4);
-        reducer.AddRow24(bgr.data());
+        for (int x = 0; x < width; ++x) pixels[x] = lut[line[x]];
+        reducer.AddRow32(pixels.data());
     };
     const auto rowBytes = static_cast<size_t>(width);
     if (frame.Interlace) {
