@@ -32,9 +32,8 @@ TEST(WmfCorpus, EveryFilePlaysAndValidOnesGiveAPicture) {
     ASSERT_GE(files.size(), 90u) << "metafiles missing from the corpus manifest";
     int valid = 0;
     for (const Entry& e : files) {
-        QFile f(e.path);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << e.path.toStdString();
-        const QByteArray bytes = f.readAll();
+        const QByteArray bytes = testfiles::ReadBytes(e.path);
+        ASSERT_FALSE(bytes.isEmpty()) << e.path.toStdString();
         QString error;
         const auto r = imaging::wmf::RenderWmf(bytes, QSize(1024, 1024), 1.0, &error);
         if (r) {
@@ -58,9 +57,8 @@ TEST(WmfCorpus, DrawingsAreNotBlank) {
     for (const char* name :
          {"wmf/imagemagick/clock.wmf", "wmf/apache-poi/santa.wmf", "wmf/wmf2canvas/image22.wmf",
           "wmf/dotnet-runtime-assets/gdiwmfboundariesbug.wmf", "wmf/libyal-dtformats/grid.wmf"}) {
-        QFile f(dir + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-        const auto r = imaging::wmf::RenderWmf(f.readAll(), QSize(400, 400), 1.0, nullptr);
+        const auto r = imaging::wmf::RenderWmf(testfiles::ReadBytes(dir + "/" + name),
+                                               QSize(400, 400), 1.0, nullptr);
         ASSERT_TRUE(r) << name;
         int opaque = 0;
         for (int y = 0; y < r->image.height(); ++y)
