@@ -166,17 +166,6 @@ TEST(AreaReducer, BottomUpRowsLandMirroredAndAlphaStaysPremultiplied) {
     EXPECT_EQ(qAlpha(out.pixel(0, 0)), (0x80 + 1) / 3);
 }
 
-TEST(AreaReducer, SameSizeCopiesTheRows) {
-    AreaReducer r(QSize(2, 2), QSize(2, 2), false, true);
-    const uint8_t bgr[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    r.AddRow24(bgr);
-    r.AddRow24(bgr + 6);
-    const QImage out = r.Take();
-    EXPECT_EQ(out.pixel(0, 1), 0xFF030201u);
-    EXPECT_EQ(out.pixel(1, 1), 0xFF060504u);
-    EXPECT_EQ(out.pixel(0, 0), 0xFF090807u);
-}
-
 // A plain GIF LZW encoder: codes LSB first, the width grows once the table passes a power
 // of two, and a full table is either cleared or kept (a "deferred clear").
 std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& in, int minCodeSize,
