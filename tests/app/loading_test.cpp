@@ -149,10 +149,7 @@ TEST_F(Loading, FileThatDoesNotDecodeLeavesThePaneAsItWas) {
     const imaging::Picture* shown = form->img1->GetPicture();
     const double width = form->mLeftWidth;
     const QString broken = dir.filePath("broken.gif");
-    QFile f(broken);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("GIF89a this is not really a picture");
-    f.close();
+    testfiles::WriteBytes(broken, "GIF89a this is not really a picture");
     pointer.clear();
     Drop(form->Client(), QPoint(10, 10), Files({broken}));
     EXPECT_EQ(form->img1->Tag(), red);
@@ -202,10 +199,7 @@ TEST_F(MenuLoading, ChosenFileFillsThatPaneAndCancelDoesNothing) {
 TEST_F(MenuLoading, ChosenFileThatIsNotAPictureLeavesThePane) {
     platform::CommonDialogsOverride scripted(dialogs);
     const QString text = dir.filePath("notes.txt");
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("plain text");
-    f.close();
+    testfiles::WriteBytes(text, "plain text");
     dialogs.Answer(red);
     form->menImage1_Click();
     const imaging::Picture* shown = form->img1->GetPicture();
