@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <QAccessible>
-#include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,10 +57,7 @@ TEST_F(Accessibility, PanesSayWhichSideAndWhichFileTheyShow) {
 
     // A file that does not decode leaves the pane, and so its name, as it was.
     const QString broken = dir.filePath("broken.gif");
-    QFile f(broken);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("GIF89a not really");
-    f.close();
+    testfiles::WriteBytes(broken, "GIF89a not really");
     form.LoadPaneImage(broken, 1);
     EXPECT_EQ(Graphics(&form), QStringList({"Left pane: sunset.JPG", "Right pane: sunset v2.bmp"}));
 }

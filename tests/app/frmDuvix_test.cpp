@@ -1,13 +1,10 @@
-// The comparison window as a person meets it: start state, layout on resize, Exit and close box.
+// The comparison window as a person meets it: start state, restored size, Exit and close box.
 #include "app/frmDuvix.h"
 #include "app/modDuvix.h"
-#include "common/Units.h"
 #include "dialogs/cFileDialog.h"
-#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <QMenuBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -32,14 +29,6 @@ protected:
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::Form::SetOnLastFormUnloaded({});
-    }
-    // The pane's rectangle in twips as the layout should place it.
-    static void ExpectPlaced(const platform::ImageControl* img, double x, double y, double w,
-                             double h) {
-        EXPECT_NEAR(img->Left(), x, 0.01);
-        EXPECT_NEAR(img->Top(), y, 0.01);
-        EXPECT_NEAR(img->Width(), w, 0.01);
-        EXPECT_NEAR(img->Height(), h, 0.01);
     }
     frmDuvix* form = nullptr;
     int programEnded = 0;
@@ -107,35 +96,6 @@ TEST_F(ComparisonWindow, RestoredClientAreaIsTheDesignSizeCentred) {
     const QRect screen = form->screen()->availableGeometry();
     EXPECT_NEAR(form->geometry().center().x(), screen.center().x(), 2);
     EXPECT_NEAR(form->geometry().center().y(), screen.center().y(), 2);
-}
-
-TEST_F(ComparisonWindow, ResizeRefitsBothPanesEvenWithOnePicture) {
-    QTemporaryDir dir;
-    const QString pic = testfiles::WriteSolidPicture(dir.path(), "wide.bmp", 600, 300);
-    form->LoadPaneImage(pic, 1);
-    ASSERT_EQ(form->img1->Tag(), pic);
-    // 600 px at 96 dpi: 15875 HIMETRIC -> 9000 twips.
-    EXPECT_NEAR(form->mLeftWidth, 9000, 0.01);
-    EXPECT_NEAR(form->mLeftRatio, 2.0, 1e-3);  // 300 px is 7937.5 HIMETRIC, stored whole
-    const double ratio = form->mLeftRatio;
-
-    for (const QSize size : {QSize(500, 400), QSize(300, 500), QSize(700, 300)}) {
-        form->showNormal();
-        form->resize(size.width(), size.height() + form->menuBar()->height());
-        QTest::qWait(20);
-        ASSERT_EQ(form->Client()->size(), size);
-        const double bw = (form->ScaleWidth() - 90) / 2;
-        const double bh = form->ScaleHeight() - 60;
-        double w = std::min(9000.0, bw);
-        double h = w / ratio;
-        if (h > bh) {
-            h = bh;
-            w = bh * ratio;
-        }
-        ExpectPlaced(form->img1, 30 + (bw - w) / 2, 30 + (bh - h) / 2, w, h);
-        EXPECT_TRUE(form->img1->Visible());
-        EXPECT_TRUE(form->img2->Visible());
-    }
 }
 
 TEST_F(ComparisonWindow, TinyWindowKeepsPanesShown) {

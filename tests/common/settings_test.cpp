@@ -66,18 +66,6 @@ TEST(DefaultIniPath, JoinsFolderAndNameAndCollapsesDoubledSeparators) {
               QString::fromUtf8("/home/ユーザー/Été/Duvix.ini"));
 }
 
-TEST(DefaultIniPath, LiesBesideTheExecutable) {
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    const QFileInfo ini(mCommon::DefaultIniPath());
-    EXPECT_EQ(ini.absolutePath(), exe.absolutePath());
-#if defined(Q_OS_WIN)
-    EXPECT_EQ(ini.fileName(), (exe.completeBaseName() + ".ini").toLower());
-#else
-    EXPECT_EQ(ini.fileName(), exe.fileName() + ".ini");
-#endif
-    EXPECT_EQ(mCommon::DefaultIniPath(), QDir::toNativeSeparators(mCommon::DefaultIniPath()));
-}
-
 TEST(DefaultIniPath, KeepsTheCaseOfFolderAndProgramWhereNamesAreCaseSensitive) {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());

@@ -2,6 +2,7 @@
 // quickly, within bounded memory. "Quickly" is thread CPU time, so a busy machine does not
 // make a sound loader fail.
 #include "imaging/Picture.h"
+#include "tests/support/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -32,6 +33,9 @@ using imaging::DisplayTarget;
 using imaging::LoadPictureData;
 using imaging::LoadPictureFile;
 using imaging::LoadResult;
+using testwmf::Put16;
+using testwmf::Put32;
+using testwmf::Wmf;
 
 const DisplayTarget kScreen{QSize(1920, 1080), 1.0};
 constexpr double kMaxSeconds = 2.0;
@@ -59,9 +63,7 @@ LoadResult Timed(const std::function<LoadResult()>& load, double* seconds) {
     return r;
 }
 
-void Put16(QByteArray& b, int v) { b += char(v & 0xFF), b += char((v >> 8) & 0xFF); }
 void Put16Be(QByteArray& b, int v) { b += char((v >> 8) & 0xFF), b += char(v & 0xFF); }
-void Put32(QByteArray& b, uint32_t v) { Put16(b, int(v & 0xFFFF)), Put16(b, int(v >> 16)); }
 
 // ---- JPEG ----
 
@@ -210,36 +212,10 @@ TEST(HostileBitmaps, SmallRunLengthBmpDeclaringAHugeCanvasTakesNoGigabyte) {
 
 // ---- metafiles ----
 
-class Wmf {
-public:
-    Wmf& Rec(uint16_t fn, const std::vector<int>& words) {
-        Put32(body_, uint32_t(3 + words.size()));
-        Put16(body_, fn);
-        for (int w : words) Put16(body_, w);
-        return *this;
-    }
-    // 1920 x 1080 pixels at ratio 1: logical units are twips.
-    QByteArray Placeable(int objects = 64) const {
-        QByteArray out;
-        Put32(out, 0x9AC6CDD7u);
-        Put16(out, 0);
-        for (int v : {0, 0, 1920 * 15, 1080 * 15, 1440}) Put16(out, v);
-        Put32(out, 0);
-        Put16(out, 0);
-        for (int v : {1, 9, 0x0300}) Put16(out, v);
-        Put32(out, uint32_t(9 + body_.size() / 2 + 3));
-        Put16(out, objects);
-        Put32(out, 0);
-        Put16(out, 0);
-        out += body_;
-        Put32(out, 3);
-        Put16(out, 0);
-        return out;
-    }
-
-private:
-    QByteArray body_;
-};
+// 1920 x 1080 pixels at ratio 1: logical units are twips.
+QByteArray FullHd(const Wmf& w, int objects = 64) {
+    return w.placeable(0, 0, 1920 * 15, 1080 * 15, 1440, objects);
+}
 
 constexpr uint16_t kCreatePen = 0x02FA, kCreateBrush = 0x02FC, kSelect = 0x012D, kDelete = 0x01F0,
                    kPolygon = 0x0324, kPolyline = 0x0325;
@@ -250,8 +226,8 @@ LoadResult RenderTimed(const QByteArray& bytes, double* seconds) {
 
 TEST(HostileMetafiles, DensePolygonsStopAtTheBudgetAndShowWhatWasDrawn) {
     Wmf w;
-    w.Rec(kCreateBrush, {0, 0x00FF, 0, 0}).Rec(kSelect, {0});
-    w.Rec(kCreatePen, {0, 45, 0, 0, 0}).Rec(kSelect, {1});  // three pixels, round joins
+    w.rec(kCreateBrush, {0, 0x00FF, 0, 0}).rec(kSelect, {0});
+    w.rec(kCreatePen, {0, 45, 0, 0, 0}).rec(kSelect, {1});  // three pixels, round joins
     auto* rng = QRandomGenerator::global();
     for (int i = 0; i < 6; ++i) {
         // Within a band, so the edges stay under what the player leaves out as absurd.
@@ -260,10 +236,10 @@ TEST(HostileMetafiles, DensePolygonsStopAtTheBudgetAndShowWhatWasDrawn) {
             words.push_back(rng->bounded(1920 * 15));
             words.push_back(100 * 15 + rng->bounded(150 * 15));
         }
-        w.Rec(kPolygon, words);
+        w.rec(kPolygon, words);
     }
     double seconds = 0;
-    const LoadResult r = RenderTimed(w.Placeable(), &seconds);
+    const LoadResult r = RenderTimed(FullHd(w), &seconds);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
     EXPECT_EQ(r.picture->image.size(), QSize(1920, 1080));
     EXPECT_LT(seconds, kMaxDrawingSeconds);
@@ -272,27 +248,27 @@ TEST(HostileMetafiles, DensePolygonsStopAtTheBudgetAndShowWhatWasDrawn) {
 TEST(HostileMetafiles, LongDashedLinesStopAtTheBudget) {
     // Each outline holds just under the number of dashes above which it would be drawn solid.
     Wmf w;
-    w.Rec(kCreatePen, {1, 0, 0, 0, 0}).Rec(kSelect, {0});  // dashed, one pixel
+    w.rec(kCreatePen, {1, 0, 0, 0, 0}).rec(kSelect, {0});  // dashed, one pixel
     for (int rec = 0; rec < 8; ++rec) {
         std::vector<int> words{1000};
         for (int n = 0; n < 1000; ++n) {  // a zigzag across the whole picture
             words.push_back((n % 2) * (1920 * 15 - 1));
             words.push_back((n * 16 + rec) % (1080 * 15));
         }
-        w.Rec(kPolyline, words);
+        w.rec(kPolyline, words);
     }
     double seconds = 0;
-    const LoadResult r = RenderTimed(w.Placeable(), &seconds);
+    const LoadResult r = RenderTimed(FullHd(w), &seconds);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
     EXPECT_LT(seconds, kMaxDrawingSeconds);
 }
 
 TEST(HostileMetafiles, HundredThousandPenCreationsStopAtTheBudget) {
     Wmf w;
-    for (int i = 0; i < 100000; ++i) w.Rec(kCreatePen, {0, 1, 0, i & 0xFFFF, 0});
-    w.Rec(kSelect, {3}).Rec(kDelete, {3});
+    for (int i = 0; i < 100000; ++i) w.rec(kCreatePen, {0, 1, 0, i & 0xFFFF, 0});
+    w.rec(kSelect, {3}).rec(kDelete, {3});
     double seconds = 0;
-    const LoadResult r = RenderTimed(w.Placeable(65535), &seconds);
+    const LoadResult r = RenderTimed(FullHd(w, 65535), &seconds);
     ASSERT_TRUE(r.picture) << r.error.toStdString();
     EXPECT_LT(seconds, kMaxDrawingSeconds);
 }
@@ -302,15 +278,15 @@ TEST(HostileMetafiles, InfiniteScalesInRegionRecordsAreClamped) {
     // without bound, and region records multiply their lengths by it. Checked by the
     // float-cast-overflow sanitizer; here it must simply draw.
     Wmf w;
-    w.Rec(0x020C, {1080 * 15, 1920 * 15});                             // SetWindowExt
-    for (int i = 0; i < 80; ++i) w.Rec(0x0410, {32767, 1, 32767, 1});  // ScaleWindowExt
-    w.Rec(kCreateBrush, {0, 0x00FF, 0, 0});                            // object 0
-    w.Rec(0x06FF, {0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 10});  // CreateRegion (its box), object 1
-    w.Rec(0x012C, {1});                                  // SelectClipRegion
-    w.Rec(0x0220, {7, 7});                               // OffsetClipRgn
-    w.Rec(0x0429, {1, 0, 3, 3});                         // FrameRegion: region, brush, h, w
+    w.rec(0x020C, {1080 * 15, 1920 * 15});                             // SetWindowExt
+    for (int i = 0; i < 80; ++i) w.rec(0x0410, {32767, 1, 32767, 1});  // ScaleWindowExt
+    w.rec(kCreateBrush, {0, 0x00FF, 0, 0});                            // object 0
+    w.rec(0x06FF, {0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 10});  // CreateRegion (its box), object 1
+    w.rec(0x012C, {1});                                  // SelectClipRegion
+    w.rec(0x0220, {7, 7});                               // OffsetClipRgn
+    w.rec(0x0429, {1, 0, 3, 3});                         // FrameRegion: region, brush, h, w
     double seconds = 0;
-    const LoadResult r = RenderTimed(w.Placeable(), &seconds);
+    const LoadResult r = RenderTimed(FullHd(w), &seconds);
     EXPECT_TRUE(r.picture) << r.error.toStdString();
 }
 

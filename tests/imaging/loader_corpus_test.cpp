@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTextStream>
 
 #include <map>
 
@@ -27,26 +25,6 @@ constexpr qint64 kHangMs = 2000;
 constexpr qint64 kHangMs = 2000;
 #endif
 
-struct Row {
-    QString file;
-    QString expectation;  // valid, edge, invalid, invalid/edge, reference
-    QString note;
-};
-
-std::vector<Row> Rows(const QString& format) {
-    std::vector<Row> rows;
-    QFile f(testfiles::CorpusDir() + "/MANIFEST.tsv");
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return rows;
-    QTextStream in(&f);
-    in.readLine();
-    while (!in.atEnd()) {
-        const QStringList cols = in.readLine().split('\t');
-        if (cols.size() < 7 || cols[0] != format) continue;
-        rows.push_back({cols[1], cols[6].section(' ', 0, 0), cols[6]});
-    }
-    return rows;
-}
-
 // "baseline 3comp 1200x1800, EXIF orientation=6" -> upright 1800x1200.
 QSize DeclaredUprightSize(const QString& note) {
     const auto m = QRegularExpression(R"(comp (\d+)x(\d+))").match(note);
@@ -58,19 +36,20 @@ QSize DeclaredUprightSize(const QString& note) {
 }
 
 void RunCorpus(const QString& format, int minimumRows) {
-    const std::vector<Row> rows = Rows(format);
+    const std::vector<testfiles::CorpusRow> rows = testfiles::CorpusRows(format);
     ASSERT_GE(static_cast<int>(rows.size()), minimumRows)
         << "corpus rows for " << format.toStdString();
     const imaging::DisplayTarget target{QSize(1920, 1080), 1.0};
     std::map<QString, std::pair<int, int>> tally;  // expectation -> (loaded, failed)
-    for (const Row& row : rows) {
-        const QString path = testfiles::CorpusDir() + "/" + row.file;
-        SCOPED_TRACE(row.file.toStdString());
+    for (const testfiles::CorpusRow& row : rows) {
+        SCOPED_TRACE(row.path.toStdString());
         QElapsedTimer timer;
         timer.start();
-        const imaging::LoadResult r = imaging::LoadPictureFile(path, target);
+        const imaging::LoadResult r = imaging::LoadPictureFile(row.path, target);
         EXPECT_LT(timer.elapsed(), kHangMs) << "took too long";
-        auto& [loaded, failed] = tally[row.expectation];
+        // valid, edge, invalid, invalid/edge or reference
+        const QString expectation = row.note.section(' ', 0, 0);
+        auto& [loaded, failed] = tally[expectation];
         if (r.picture) {
             ++loaded;
             const imaging::Picture& p = *r.picture;
@@ -87,13 +66,13 @@ void RunCorpus(const QString& format, int minimumRows) {
             ++failed;
             EXPECT_FALSE(r.error.isEmpty());
         }
-        if (row.expectation == "valid") {
+        if (expectation == "valid") {
             EXPECT_TRUE(r.picture) << "valid picture refused: " << r.error.toStdString();
             const QSize declared = DeclaredUprightSize(row.note);
             if (r.picture && declared.isValid()) {
                 EXPECT_EQ(r.picture->naturalPixels, declared);
             }
-        } else if (row.expectation == "reference") {
+        } else if (expectation == "reference") {
             EXPECT_FALSE(r.picture) << "expected-output PNG accepted";
         }
     }

@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -33,11 +32,8 @@ QByteArray Encode(const QImage& image, const char* format, int quality = 95) {
 }
 
 QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
+    testfiles::WriteBytes(dir.filePath(name), bytes);
+    return dir.filePath(name);
 }
 
 // Left half red, right half blue: enough to tell every rotation and mirror apart.
@@ -296,10 +292,7 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
 
     // 143 MP is under the cap, but no LZW stream of 35 bytes can fill it.
-    gif[6] = '\x7E';
-    gif[7] = '\x2C';
-    gif[8] = '\x3B';
-    gif[9] = '\x31';
+    gif.replace(6, 4, "\x7E\x2C\x3B\x31");
     r = LoadPictureData(gif, kScreen);
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
@@ -318,14 +311,7 @@ TEST(LoaderRefusal, HugeHeadersAreRefusedBeforeDecoding) {
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
 
     QByteArray bmp = Encode(TwoColour(8, 8), "BMP");
-    bmp[18] = '\x30';
-    bmp[19] = '\x75';
-    bmp[20] = 0;
-    bmp[21] = 0;  // width 30000
-    bmp[22] = '\x30';
-    bmp[23] = '\x75';
-    bmp[24] = 0;
-    bmp[25] = 0;  // height 30000
+    for (int at : {18, 22}) bmp.replace(at, 4, QByteArray("\x30\x75\0\0", 4));  // 30000 x 30000
     r = LoadPictureData(bmp, kScreen);
     ASSERT_FALSE(r.picture);
     EXPECT_TRUE(r.error.contains("refused")) << r.error.toStdString();
@@ -343,10 +329,8 @@ TEST(LoaderRefusal, TruncatedFilesFailInsteadOfShowingHalfAPicture) {
         EXPECT_FALSE(r.picture) << fmt;
         EXPECT_TRUE(r.error.contains("truncated")) << fmt << ": " << r.error.toStdString();
     }
-    const QByteArray gif = testfiles::CorpusDir().isEmpty() ? QByteArray() : [] {
-        QFile f(testfiles::CorpusDir() + "/gif/libgd/gif-conformance/valid/static_256colors.gif");
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray gif = testfiles::ReadBytes(
+        testfiles::CorpusDir() + "/gif/libgd/gif-conformance/valid/static_256colors.gif");
     ASSERT_FALSE(gif.isEmpty());
     ASSERT_TRUE(LoadPictureData(gif, kScreen).picture);
     EXPECT_FALSE(LoadPictureData(gif.left(gif.size() - 20), kScreen).picture);
@@ -382,11 +366,4 @@ TEST(LoaderRefusal, ContentDecidesNotTheName) {
         LoadPictureFile(Write(dir, "photo.bmp", Encode(TwoColour(8, 8), "JPG")), kScreen);
     ASSERT_TRUE(jpeg.picture) << jpeg.error.toStdString();
     EXPECT_EQ(jpeg.picture->format, "jpeg");
-}
-
-TEST(LoaderTarget, CurrentDisplayTargetIsUsable) {
-    const DisplayTarget t = imaging::CurrentDisplayTarget();
-    EXPECT_GT(t.maxDevicePixels.width(), 0);
-    EXPECT_GT(t.maxDevicePixels.height(), 0);
-    EXPECT_GT(t.devicePixelRatio, 0.0);
 }

@@ -1,40 +1,26 @@
 // Metafile player over every metafile of the third-party test pictures.
 #include <gtest/gtest.h>
-#include <QFile>
-#include <QTextStream>
 
 #include "imaging/wmf/WmfPlayer.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
 
-struct Entry {
-    QString path;
-    QString note;
-};
-
-std::vector<Entry> CorpusMetafiles() {
-    std::vector<Entry> out;
-    const QString dir = testfiles::CorpusDir();
-    QFile manifest(dir + "/MANIFEST.tsv");
-    if (!manifest.open(QIODevice::ReadOnly)) return out;
-    QTextStream in(&manifest);
-    while (!in.atEnd()) {
-        const QStringList cols = in.readLine().split('\t');
-        if (cols.size() >= 7 && cols[0] == "wmf" && cols[1].endsWith(".wmf", Qt::CaseInsensitive))
-            out.push_back({dir + "/" + cols[1], cols[6]});
+std::vector<testfiles::CorpusRow> CorpusMetafiles() {
+    std::vector<testfiles::CorpusRow> out;
+    for (testfiles::CorpusRow& row : testfiles::CorpusRows("wmf")) {
+        if (row.path.endsWith(".wmf", Qt::CaseInsensitive)) out.push_back(std::move(row));
     }
     return out;
 }
 
 TEST(WmfCorpus, EveryFilePlaysAndValidOnesGiveAPicture) {
-    const std::vector<Entry> files = CorpusMetafiles();
+    const std::vector<testfiles::CorpusRow> files = CorpusMetafiles();
     ASSERT_GE(files.size(), 90u) << "metafiles missing from the corpus manifest";
     int valid = 0;
-    for (const Entry& e : files) {
-        QFile f(e.path);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << e.path.toStdString();
-        const QByteArray bytes = f.readAll();
+    for (const testfiles::CorpusRow& e : files) {
+        const QByteArray bytes = testfiles::ReadBytes(e.path);
+        ASSERT_FALSE(bytes.isEmpty()) << e.path.toStdString();
         QString error;
         const auto r = imaging::wmf::RenderWmf(bytes, QSize(1024, 1024), 1.0, &error);
         if (r) {
@@ -58,9 +44,8 @@ TEST(WmfCorpus, DrawingsAreNotBlank) {
     for (const char* name :
          {"wmf/imagemagick/clock.wmf", "wmf/apache-poi/santa.wmf", "wmf/wmf2canvas/image22.wmf",
           "wmf/dotnet-runtime-assets/gdiwmfboundariesbug.wmf", "wmf/libyal-dtformats/grid.wmf"}) {
-        QFile f(dir + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-        const auto r = imaging::wmf::RenderWmf(f.readAll(), QSize(400, 400), 1.0, nullptr);
+        const auto r = imaging::wmf::RenderWmf(testfiles::ReadBytes(dir + "/" + name),
+                                               QSize(400, 400), 1.0, nullptr);
         ASSERT_TRUE(r) << name;
         int opaque = 0;
         for (int y = 0; y < r->image.height(); ++y)

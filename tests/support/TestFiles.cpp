@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QTextStream>
 
 namespace testfiles {
 
@@ -15,6 +16,19 @@ QString CorpusDir() {
         ADD_FAILURE() << "test pictures missing: " << dir.toStdString();
     }
     return dir;
+}
+
+std::vector<CorpusRow> CorpusRows(const QString& format) {
+    std::vector<CorpusRow> rows;
+    const QString dir = CorpusDir();
+    QFile f(dir + "/MANIFEST.tsv");
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return rows;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QStringList cols = in.readLine().split('\t');
+        if (cols.size() >= 7 && cols[0] == format) rows.push_back({dir + "/" + cols[1], cols[6]});
+    }
+    return rows;
 }
 
 QString DataDir() { return QStringLiteral(DUVIX_TEST_DATA_DIR); }

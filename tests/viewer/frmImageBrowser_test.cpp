@@ -137,10 +137,7 @@ TEST_F(Browser, MissingFolderListsNothingAndBrokenFilesKeepThePreview) {
     Select("c_square.jpg");  // vanished since it was listed
     EXPECT_EQ(browser->img->GetPicture(), shown);
     EXPECT_FLOAT_EQ(browser->img->Height(), 4500);
-    QFile broken(dir.filePath("b_port.JPG"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    broken.write("garbage");
-    broken.close();
+    testfiles::WriteBytes(dir.filePath("b_port.JPG"), "garbage");
     Select("b_port.JPG");
     EXPECT_EQ(browser->img->GetPicture(), shown);
     EXPECT_EQ(platform::MousePointer(), platform::kPointerDefault);

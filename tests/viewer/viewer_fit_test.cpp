@@ -8,37 +8,25 @@
 
 namespace {
 
-// Client sizes are the box plus 60 twips.
-TEST(ViewerFit, SmallerThanBoxKeepsNaturalSizeCentred) {
-    const auto p = viewerfit::Place(10060, 8060, 3000, 1.5);
-    EXPECT_FLOAT_EQ(p.left, 3530);
-    EXPECT_DOUBLE_EQ(p.top, 3030);
-    EXPECT_DOUBLE_EQ(p.width, 3000);
-    EXPECT_DOUBLE_EQ(p.height, 2000);
-}
-
-TEST(ViewerFit, WidthLimited) {
-    const auto p = viewerfit::Place(10060, 8060, 20000, 2);
-    EXPECT_DOUBLE_EQ(p.width, 10000);
-    EXPECT_DOUBLE_EQ(p.height, 5000);
-    EXPECT_FLOAT_EQ(p.left, 30);
-    EXPECT_DOUBLE_EQ(p.top, 1530);
-}
-
-TEST(ViewerFit, HeightLimited) {
-    const auto p = viewerfit::Place(10060, 8060, 10000, 0.5);
-    EXPECT_DOUBLE_EQ(p.width, 4000);
-    EXPECT_DOUBLE_EQ(p.height, 8000);
-    EXPECT_FLOAT_EQ(p.left, 3030);
-    EXPECT_DOUBLE_EQ(p.top, 30);
-}
-
-TEST(ViewerFit, ExactBoundaries) {
-    auto p = viewerfit::Place(10060, 8060, 10000, 2);  // natural width exactly the box
-    EXPECT_DOUBLE_EQ(p.width, 10000);
-    p = viewerfit::Place(10060, 8060, 4000, 0.5);  // height exactly the box: kept
-    EXPECT_DOUBLE_EQ(p.width, 4000);
-    EXPECT_DOUBLE_EQ(p.height, 8000);
+TEST(ViewerFit, KeepsSmallPicturesAndShrinksLargeOnesIntoTheBoxCentred) {
+    // A 10060 x 8060 client: a box of 10000 x 8000 at (30, 30).
+    const struct {
+        const char* name;
+        double natural, ratio, left, top, width, height;
+    } cases[] = {
+        {"smaller: natural size", 3000, 1.5, 3530, 3030, 3000, 2000},
+        {"width-limited", 20000, 2, 30, 1530, 10000, 5000},
+        {"height-limited", 10000, 0.5, 3030, 30, 4000, 8000},
+        {"width exactly the box", 10000, 2, 30, 1530, 10000, 5000},
+        {"height exactly the box: kept", 4000, 0.5, 3030, 30, 4000, 8000},
+    };
+    for (const auto& c : cases) {
+        const auto p = viewerfit::Place(10060, 8060, c.natural, c.ratio);
+        EXPECT_FLOAT_EQ(p.left, c.left) << c.name;
+        EXPECT_DOUBLE_EQ(p.top, c.top) << c.name;
+        EXPECT_DOUBLE_EQ(p.width, c.width) << c.name;
+        EXPECT_DOUBLE_EQ(p.height, c.height) << c.name;
+    }
 }
 
 TEST(ViewerFit, NoRoomOrNoPictureGivesAPlacementAMoveRefuses) {
