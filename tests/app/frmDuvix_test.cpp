@@ -88,8 +88,8 @@ TEST(ComparisonWindowDesign, PanesBeforeTheFirstLayoutAndTheDialogAfterLoad) {
 
 TEST_F(ComparisonWindow, RestoredClientAreaIsTheDesignSizeCentred) {
     form->showNormal();
-    QTest::qWait(20);
-    EXPECT_EQ(form->Client()->width(), 564);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Client()->width() == 564; }))
+        << form->Client()->width();
     EXPECT_EQ(form->Client()->height(), 377);
     EXPECT_FLOAT_EQ(form->ScaleWidth(), 8460);
     EXPECT_FLOAT_EQ(form->ScaleHeight(), 5655);
@@ -101,7 +101,8 @@ TEST_F(ComparisonWindow, RestoredClientAreaIsTheDesignSizeCentred) {
 TEST_F(ComparisonWindow, TinyWindowKeepsPanesShown) {
     form->showNormal();
     form->resize(3, form->menuBar()->height() + 2);
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Client()->height() <= 2; }))
+        << form->Client()->height();
     form->ArrangePanes();
     EXPECT_TRUE(form->img1->Visible());
     EXPECT_TRUE(form->img2->Visible());

@@ -26,8 +26,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         ASSERT_NO_FATAL_FAILURE(testwindows::OpenComparisonWindow(form));
         form->showNormal();  // 564 px wide: ScaleWidth 8460, half 4230
-        QTest::qWait(10);
-        ASSERT_FLOAT_EQ(form->ScaleWidth(), 8460);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->ScaleWidth() == 8460; }))
+            << form->ScaleWidth();
         red = testfiles::WriteSolidPicture(dir.path(), "red.bmp", 96, 48, 0xff0000);
         blue = testfiles::WriteSolidPicture(dir.path(), "blue.JPG", 48, 96, 0x0000ff);
         platform::SetMousePointerObserver([this](int code) {
