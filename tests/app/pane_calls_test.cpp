@@ -2,6 +2,7 @@
 #include "app/frmDuvix.h"
 #include "tests/support/CallLog.h"
 #include "tests/support/ComparisonWindow.h"
+#include "tests/support/HimetricTwips.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,8 @@ namespace {
 const QStringList kLayoutPass{"img1 hide", "img2 hide", "img1 move",
                               "img2 move", "img1 show", "img2 show"};
 
-// HIMETRIC to twips as the window converts: single precision in and out.
-double Single(int32_t himetric) {
-    return static_cast<double>(static_cast<float>(himetric) * 1440.0f / 2540.0f);
-}
-double Double(int32_t himetric) { return himetric * 1440.0 / 2540.0; }
+using testtwips::Double;
+using testtwips::Single;
 
 class PaneCalls : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include "platform/MousePointer.h"
 #include "tests/support/CallLog.h"
 #include "tests/support/ComparisonWindow.h"
+#include "tests/support/HimetricTwips.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -153,11 +154,8 @@ TEST_F(ViewerRoute, FileThatIsNotAPictureOpensAnEmptyViewer) {
     EXPECT_TRUE(empty);
 }
 
-// HIMETRIC to twips as the viewer converts: single precision in and out.
-double Single(int32_t himetric) {
-    return static_cast<double>(static_cast<float>(himetric) * 1440.0f / 2540.0f);
-}
-double Double(int32_t himetric) { return himetric * 1440.0 / 2540.0; }
+using testtwips::Double;
+using testtwips::Single;
 
 class Viewer : public ::testing::Test {
 protected:
