@@ -127,8 +127,11 @@ class Desktop(Session):
 
     def _start(self):
         r, w = os.pipe()
+        # -noreset: by default the server resets when its last client leaves, and a probe that
+        # disconnects while openbox is still connecting leaves openbox on a dead display.
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0",
-                                 "%dx%dx24" % (self.width, self.height), "-nolisten", "tcp"],
+                                 "%dx%dx24" % (self.width, self.height), "-nolisten", "tcp",
+                                 "-noreset"],
                                 pass_fds=[w], stderr=subprocess.DEVNULL)
         os.close(w)
         self.procs.append(xvfb)
@@ -420,9 +423,10 @@ def drag_once(d, helper, path, tx, ty, landed=None, message="", move_only=False)
             try:
                 d.wait_for(taken, PATIENCE, "")
             except AssertionError:
+                d.shot("drag-not-taken")
                 d.xdotool("mouseup", "1")
-                raise DragNotTaken("the window never took the drag; the source said: " +
-                                   ", ".join(out.seen)) from None
+                raise DragNotTaken("the window never took the drag of %s to (%d, %d); the source "
+                                   "said: %s" % (path, tx, ty, ", ".join(out.seen))) from None
         d.xdotool("mouseup", "1")
         line = out.wait_for(lambda line: line.startswith("drop action "), PATIENCE,
                             "the drag never ended")
