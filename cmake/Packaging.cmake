@@ -69,7 +69,7 @@ file.")
 # dpkg-shlibdeps (package dpkg-dev) computes Depends from the libraries the binaries use.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's Wayland platform is a plugin, which dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-liberation2, fonts-symbola")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # duvix_1.00_amd64.deb
 
 if(WIN32)

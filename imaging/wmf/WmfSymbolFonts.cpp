@@ -1,5 +1,11 @@
 #include "imaging/wmf/WmfSymbolFonts.h"
 
+#include <QFont>
+#include <QFontDatabase>
+#include <QHash>
+#include <QRawFont>
+#include <mutex>
+
 namespace imaging::wmf {
 namespace {
 
@@ -153,6 +159,31 @@ char32_t SymbolFontChar(SymbolFont font, uint8_t byte) {
     }
     const char32_t c = table[byte - 0x20];
     return c ? c : U'\u25A1';  // a white square stands in for a picture Unicode lacks
+}
+
+QStringList SymbolStandIns() {
+    return {"Segoe UI Symbol", "Noto Sans Symbols2", "Noto Sans Symbols", "Symbola", "DejaVu Sans"};
+}
+
+std::bitset<256> OwnSymbolGlyphs(const QString& face) {
+    static std::mutex lock;
+    static QHash<QString, std::bitset<256>> known;
+    const QString name = face.trimmed().toLower();
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto found = known.constFind(name);
+    if (found != known.constEnd()) return *found;
+    std::bitset<256> glyphs;
+    bool installed = false;
+    for (const QString& family : QFontDatabase::families())
+        installed = installed || family.compare(name, Qt::CaseInsensitive) == 0;
+    if (installed) {
+        QFont font(face.trimmed());
+        font.setPixelSize(32);
+        const QRawFont raw = QRawFont::fromFont(font);
+        for (int c = 0x20; c < 0x100; ++c) glyphs[size_t(c)] = raw.supportsCharacter(0xF000u + c);
+    }
+    known.insert(name, glyphs);
+    return glyphs;
 }
 
 }  // namespace imaging::wmf

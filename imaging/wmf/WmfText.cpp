@@ -72,16 +72,28 @@ bool GreekSymbols(const Font& f) {
                            Qt::CaseInsensitive);  // also MathType's Euclid Symbol
 }
 
+// A symbol-encoded font that is installed (always, on Windows) draws its own pictures, as the
+// file's author saw them; only the letters it lacks become the Unicode characters they stand
+// for, drawn by the stand-ins.
+std::bitset<256> OwnSymbols(const Font& f) {
+    constexpr uint8_t kSymbolCharset = 2;
+    const QString face = f.face.trimmed().toLower();
+    if (SymbolFontOf(face) == SymbolFont::None && face != QLatin1String("symbol") &&
+        f.charset != kSymbolCharset)
+        return {};
+    return OwnSymbolGlyphs(face);
+}
+
 // Metric-compatible stand-ins keep text on its advances where the Windows fonts are missing.
 QStringList Families(const Font& f) {
     static const QStringList kSans{"Liberation Sans", "Arimo", "Nimbus Sans", "Helvetica"};
     static const QStringList kSerif{"Liberation Serif", "Tinos", "Nimbus Roman", "Times"};
     static const QStringList kMono{"Liberation Mono", "Cousine", "Nimbus Mono PS", "Courier"};
-    if (GreekSymbols(f))
-        return QStringList{"Times New Roman"} + kSerif;  // the letters become Unicode Greek
-    if (SymbolFontOf(f.face) != SymbolFont::None)        // pictographs; Qt falls back per character
-        return QStringList{"Segoe UI Symbol", "Noto Sans Symbols2", "Noto Sans Symbols", "Symbola",
-                           "DejaVu Sans"};
+    const QStringList own = OwnSymbols(f).any() ? QStringList{f.face.trimmed()} : QStringList{};
+    if (GreekSymbols(f))  // the letters become Unicode Greek
+        return own + QStringList{"Times New Roman"} + kSerif;
+    if (SymbolFontOf(f.face) != SymbolFont::None)  // pictographs; Qt falls back per character
+        return own + SymbolStandIns();
     const QString face = f.face.toLower();
     QStringList out{f.face};
     if (face == "arial" || face == "helvetica" || face == "tahoma" || face.contains("sans serif") ||
@@ -128,11 +140,15 @@ std::vector<Piece> Decode(const QByteArray& bytes, const Font& font) {
     QStringDecoder decoder(CodePage(charset));
     const SymbolFont symbols = SymbolFontOf(font.face);
     const bool singleByte = GreekSymbols(font) || symbols != SymbolFont::None;
+    const std::bitset<256> own = OwnSymbols(font);
     for (qsizetype i = 0; i < bytes.size();) {
         const uchar c = uchar(bytes[i]);
         const int n = !singleByte && DoubleByte(charset, c) && i + 1 < bytes.size() ? 2 : 1;
         Piece piece{QString(), n};
-        if (GreekSymbols(font)) {
+        if (own[c]) {
+            // A symbol font's characters sit at U+F000 plus the byte.
+            piece.text = QString(QChar(char16_t(0xF000 + c)));
+        } else if (GreekSymbols(font)) {
             piece.text = QString(QChar(SymbolChar(c)));
         } else if (symbols != SymbolFont::None) {
             const char32_t u = SymbolFontChar(symbols, c);
