@@ -114,6 +114,7 @@ def check_installed(d, runner, wine, prefix, c_drive, folder, shipped, tmp):
     d.wait_for(lambda: close(d.shot().pixel(x + w // 2, y + h // 2), GREY, 2), PATIENCE,
                "the installed program never painted grey")
     d.wait_settled("win-installed")
+    assert proc.poll() is None, "the runner returned before the program ended"
     d.run("wmctrl", "-i", "-c", wid)
     code = proc.wait(PATIENCE)
     assert code == 0, "the installed program ended with %d: %s" % (code, proc.stderr.read())
