@@ -3,6 +3,7 @@
 #include "app/rules/PaneLayout.h"
 #include "common/Units.h"
 #include "dialogs/cFileDialog.h"
+#include "imaging/PicturePreparer.h"
 #include "resources/Icons.h"
 
 namespace {
@@ -12,7 +13,9 @@ constexpr float kRestoredClientHeightTwips = 5655;
 const QColor kBackColor(0x80, 0x80, 0x80);
 }  // namespace
 
-frmDuvix::frmDuvix() : platform::Form(QStringLiteral("frmDuvix")) {
+frmDuvix::frmDuvix()
+    : platform::Form(QStringLiteral("frmDuvix")),
+      mViewerCopies(std::make_unique<imaging::PicturePreparer>()) {
     SetCaption(QStringLiteral("Duvix"));
     // The first paint is the grey window: the icon and the menu bar's text come right after.
     AfterFirstPaint([this] { setWindowIcon(resources::ProgramIcon()); });

@@ -8,6 +8,9 @@
 namespace dialogs {
 class cFileDialog;
 }
+namespace imaging {
+class PicturePreparer;
+}
 
 class frmDuvix : public platform::Form {
     Q_OBJECT
@@ -52,7 +55,8 @@ private:
     // Load, tag and measure, then lay out both panes.
     void LoadIntoPane(platform::ImageControl* pane, const QString& path);
     void OpenInViewer(platform::ImageControl* pane);
-    void PrepareViewerPicture(const QString& path);
+    void PrepareViewerPicture(platform::ImageControl* pane, const QString& path);
 
     std::unique_ptr<dialogs::cFileDialog> mFileDialog;
+    std::unique_ptr<imaging::PicturePreparer> mViewerCopies;
 };

@@ -75,7 +75,7 @@ void frmDuvix::LoadIntoPane(platform::ImageControl* pane, const QString& path) {
     if (pane->LoadPicture(path, PaneTarget())) {
         pane->SetTag(path);
         UpdateNaturalSize(pane);
-        PrepareViewerPicture(path);
+        PrepareViewerPicture(pane, path);
     }
     ArrangePanes();
 }

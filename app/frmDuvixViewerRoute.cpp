@@ -3,23 +3,15 @@
 
 #include "common/Globals.h"
 #include "common/mCommon.h"
-#include "imaging/RecentPictures.h"
+#include "imaging/PicturePreparer.h"
 #include "platform/MousePointer.h"
 #include "viewer/frmImageViewer.h"
 
-#include <QTimer>
-
-namespace {
-// Long enough for the pane's own paint to reach the screen first.
-constexpr int kPrepareDelayMs = 50;
-}  // namespace
-
-void frmDuvix::PrepareViewerPicture(const QString& path) {
-    // The pane's picture is decoded for half the screen; the viewer's copy is decoded once the
-    // pane shows, so a double-click finds it ready as long as the file stays the same.
-    QTimer::singleShot(kPrepareDelayMs, this, [path] {
-        imaging::LoadRecentPictureFile(path, frmImageViewer::PictureTarget());
-    });
+void frmDuvix::PrepareViewerPicture(platform::ImageControl* pane, const QString& path) {
+    // The pane's picture is decoded for half the screen; the viewer's copy is decoded off this
+    // thread while the pane shows, so a double-click finds it ready as long as the file stays
+    // the same.
+    mViewerCopies->Prepare(pane == img1 ? 1 : 2, path, frmImageViewer::PictureTarget());
 }
 
 void frmDuvix::OpenInViewer(platform::ImageControl* pane) {
@@ -27,6 +19,8 @@ void frmDuvix::OpenInViewer(platform::ImageControl* pane) {
     if (!mCommon::FileExists(gCurrentFile)) {
         return;
     }
+    // A copy still being prepared is not waited for: the viewer reads the file itself.
+    mViewerCopies->Stop(gCurrentFile);
     platform::SetMousePointer(platform::kPointerHourglass);
     frmImageViewer& viewer = platform::Instance<frmImageViewer>();
     viewer.Load();

@@ -1,6 +1,6 @@
 // Load-for-display against a naive full decode, side by side in one run.
 //
-// bench_load [--keep DIR]
+// bench_load [--keep DIR | --write DIR]
 // Writes photo-like pictures (gradients plus noise, fixed seed) into a temporary folder, then
 // measures every case in a fresh child process (this program run again with --measure), so
 // each peak (VmHWM) belongs to that one case: the Qt libraries and a QGuiApplication, plus
@@ -331,7 +331,9 @@ int main(int argc, char** argv) {
 
     QTemporaryDir temp;
     QString dir = temp.path();
-    if (args.size() == 3 && args[1] == "--keep") {
+    // --write DIR only writes the pictures, for the other benchmarks.
+    const bool writeOnly = args.size() == 3 && args[1] == "--write";
+    if (args.size() == 3 && (args[1] == "--keep" || writeOnly)) {
         dir = args[2];
         QDir().mkpath(dir);
     }
@@ -362,6 +364,7 @@ int main(int argc, char** argv) {
     cases.push_back({"GIF 12 MP", dir + "/12mp.gif", 3});
     SaveWmf(dir + "/large.wmf", 50000);
     cases.push_back({"WMF 50k polygons", dir + "/large.wmf", 3});
+    if (writeOnly) return 0;
 
     const Outcome idle = RunChild("idle", dir + "/hd.jpg", 1);
     std::printf(

@@ -21,3 +21,9 @@ if(DUVIX_SANITIZE)
                       -fno-sanitize-recover=undefined,float-cast-overflow)
   add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 endif()
+
+if(DUVIX_TSAN)
+  # Qt is not built with it: tests/tsan.supp names what its own locks hide from the checker.
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()

@@ -7,9 +7,19 @@ namespace imaging::detail {
 
 namespace {
 
+// ThreadSanitizer is set up after the resolver that picks a clone runs, and the resolver's
+// instrumentation then crashes the program before main.
+#if defined(__SANITIZE_THREAD__)
+#define DUVIX_NO_CLONES
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define DUVIX_NO_CLONES
+#endif
+#endif
+
 // Runs once per source byte. Built twice where the compiler can: the AVX2 build widens and
 // multiplies eight bytes a step, the baseline x86-64 one (SSE2) has no 32-bit multiply.
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(DUVIX_NO_CLONES)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void WeightedAdd(uint32_t* __restrict sums, const uint8_t* __restrict row, size_t n,

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -37,8 +38,13 @@ struct LoadResult {
     QString error;  // why it failed, when picture is empty
 };
 
-// Recognises the format from the content, never the name. Never throws.
-LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target);
+// Raised from another thread: a load that sees it gives up at its next read of the file.
+using StopFlag = std::atomic<bool>;
+
+// Recognises the format from the content, never the name. Never throws. Safe to run on several
+// threads at once.
+LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target,
+                           const StopFlag* stop = nullptr);
 LoadResult LoadPictureData(const QByteArray& bytes, const DisplayTarget& target);
 
 }  // namespace imaging

@@ -180,7 +180,7 @@ Picture MakePicture(QImage image, QSize uprightPixels, const char* format, const
 }
 
 LoadResult LoadJpeg(QIODevice* device, const DisplayTarget& t) {
-    detail::JpegResult r = detail::DecodeJpeg(device, Box(t));
+    detail::JpegResult r = detail::DecodeJpeg(device, Box(t), t.reduceToFit);
     if (r.image.isNull()) return Fail(r.error);
     const QSize upright =
         detail::OrientationSwapsAxes(r.orientation) ? r.storedSize.transposed() : r.storedSize;
@@ -190,14 +190,12 @@ LoadResult LoadJpeg(QIODevice* device, const DisplayTarget& t) {
     const QColorSpace space = r.cmyk || r.iccProfile.isEmpty()
                                   ? QColorSpace()
                                   : QColorSpace::fromIccProfile(r.iccProfile);
-    // Kept at its DCT reduction: it covers the screen fit (never less than 1x, always under 2x
-    // per side), and a further smooth scale would cost a sixth of the load for nothing the
-    // drawing does not do anyway.
-    const QSize decoded = r.image.size();
-    if (t.reduceToFit) ReduceToFit(r.image, Box(t));
+    // Unless reduced to fit, kept at its DCT reduction: it covers the screen fit (never less
+    // than 1x, always under 2x per side), and a further smooth scale would cost a sixth of the
+    // load for nothing the drawing does not do anyway.
     FinishImage(r.image, space);
     Picture p = MakePicture(std::move(r.image), upright, "jpeg", t);
-    p.decodedPixels = decoded;
+    p.decodedPixels = r.decodedSize;
     return LoadResult{std::move(p), {}};
 }
 
@@ -479,6 +477,22 @@ void RaiseQtAllocationLimit() {
     });
 }
 
+// Every decoder reads the file as it goes, so one refused read ends any of them early, as a
+// cut-off file would.
+class StoppableFile : public QFile {
+public:
+    explicit StoppableFile(const StopFlag* stop) : stop_(stop) {}
+    bool Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        return Stopped() ? -1 : QFile::readData(data, maxSize);
+    }
+
+private:
+    const StopFlag* stop_;
+};
+
 template <typename F>
 LoadResult Guarded(F&& load) {
     try {
@@ -515,11 +529,11 @@ DisplayTarget CurrentDisplayTarget() {
     return target;
 }
 
-LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target) {
+LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target, const StopFlag* stop) {
     return Guarded([&]() -> LoadResult {
         if (path.isEmpty()) return Fail(QStringLiteral("no file name"));
         // Opened before it is looked at: a pipe put in its place after a check would block.
-        QFile file;
+        StoppableFile file(stop);
         switch (regularfile::OpenForReading(file, path)) {
             case regularfile::Opened::Yes: break;
             case regularfile::Opened::Missing: return Fail(QStringLiteral("file not found"));
@@ -530,7 +544,9 @@ LoadResult LoadPictureFile(const QString& path, const DisplayTarget& target) {
                 return Fail(QStringLiteral("cannot open: %1")
                                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
         }
-        return LoadFromDevice(&file, nullptr, target);
+        LoadResult r = LoadFromDevice(&file, nullptr, target);
+        if (file.Stopped()) return Fail(QStringLiteral("stopped"));
+        return r;
     });
 }
 

@@ -9,8 +9,6 @@
 
 class QIODevice;
 
-class QIODevice;
-
 namespace imaging::detail {
 
 // Pictures above this many pixels are refused from their header, before any pixel buffer
@@ -72,8 +70,9 @@ QImage ApplyOrientation(const QImage& image, int orientation);
 inline bool OrientationSwapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 struct JpegResult {
-    QImage image;      // RGB32, at the chosen DCT reduction, upright
-    QSize storedSize;  // from the frame header, before orientation
+    QImage image;       // RGB32, upright, at the chosen DCT reduction or at its fit into the box
+    QSize storedSize;   // from the frame header, before orientation
+    QSize decodedSize;  // at the DCT reduction, upright
     int orientation = 1;
     int denominator = 1;
     QByteArray iccProfile;
@@ -85,7 +84,8 @@ struct JpegResult {
 // back where it was) for other BMPs and for what Qt's reader would refuse as well.
 std::optional<QImage> ReadBmpRunLength(QIODevice* device);
 
-// Decodes straight with libjpeg-turbo, reduced for the box. Never throws.
-JpegResult DecodeJpeg(QIODevice* device, QSize box);
+// Decodes straight with libjpeg-turbo, reduced for the box; reduceToFit takes the rows on down
+// to the fit into the box as they come. Never throws.
+JpegResult DecodeJpeg(QIODevice* device, QSize box, bool reduceToFit = false);
 
 }  // namespace imaging::detail

@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo directly: Qt's handler cannot tell us which DCT reduction it
 // used, treats every CMYK file as Adobe-inverted and hides truncation behind grey rows.
+#include "imaging/AreaReducer.h"
 #include "imaging/PictureLoaderDetail.h"
 
 #include <QIODevice>
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -165,9 +168,17 @@ void CmykRowToRgb32(const JSAMPLE* in, QRgb* out, JDIMENSION width, bool inverte
     }
 }
 
+// What Run fills, owned by its caller so that a longjmp out of libjpeg leaves nothing behind.
+struct Output {
+    QImage image;  // every row, when the rows are not reduced
+    std::optional<AreaReducer> reducer;
+    std::vector<uint32_t> row;
+    JSAMPLE* cmykRow = nullptr;
+};
+
 // Only trivially destructible locals live here: a longjmp out of libjpeg skips no destructor.
 // Everything that owns memory belongs to the caller and is handed in through pointers.
-bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmykRow) {
+bool Run(Context* ctx, QSize box, bool reduceToFit, JpegResult* out, Output* o) {
     j_decompress_ptr cinfo = &ctx->cinfo;
     if (setjmp(ctx->jump) != 0) {
         return false;
@@ -232,16 +243,27 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
     jpeg_start_decompress(cinfo);
     ctx->phase = Phase::Scanning;
 
-    *image = QImage(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height),
-                    QImage::Format_RGB32);
-    if (image->isNull()) {
-        std::snprintf(ctx->message, sizeof ctx->message, "out of memory for %ux%u pixels",
-                      cinfo->output_width, cinfo->output_height);
-        return false;
+    const QSize decoded(static_cast<int>(cinfo->output_width),
+                        static_cast<int>(cinfo->output_height));
+    const bool swaps = OrientationSwapsAxes(out->orientation);
+    out->decodedSize = swaps ? decoded.transposed() : decoded;
+    const QSize fit = FitWithin(out->decodedSize, box);
+    // Reduced as the rows come, the DCT-sized picture (up to four times the fit) never exists.
+    if (reduceToFit && fit != out->decodedSize) {
+        o->reducer.emplace(decoded, swaps ? fit.transposed() : fit, false, false);
+        o->row.resize(cinfo->output_width);
+    } else {
+        o->image = QImage(decoded, QImage::Format_RGB32);
+        if (o->image.isNull()) {
+            std::snprintf(ctx->message, sizeof ctx->message, "out of memory for %ux%u pixels",
+                          cinfo->output_width, cinfo->output_height);
+            return false;
+        }
     }
     if (out->cmyk) {
-        *cmykRow = static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(cinfo->output_width) * 4));
-        if (!*cmykRow) {
+        o->cmykRow =
+            static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(cinfo->output_width) * 4));
+        if (!o->cmykRow) {
             std::snprintf(ctx->message, sizeof ctx->message, "out of memory");
             return false;
         }
@@ -249,15 +271,16 @@ bool Run(Context* ctx, QSize box, JpegResult* out, QImage* image, JSAMPLE** cmyk
     const bool inverted = cinfo->saw_Adobe_marker;
     while (cinfo->output_scanline < cinfo->output_height) {
         const int y = static_cast<int>(cinfo->output_scanline);
+        QRgb* pixels = o->reducer ? o->row.data() : reinterpret_cast<QRgb*>(o->image.scanLine(y));
         if (out->cmyk) {
-            JSAMPROW row = *cmykRow;
+            JSAMPROW row = o->cmykRow;
             jpeg_read_scanlines(cinfo, &row, 1);
-            CmykRowToRgb32(*cmykRow, reinterpret_cast<QRgb*>(image->scanLine(y)),
-                           cinfo->output_width, inverted);
+            CmykRowToRgb32(o->cmykRow, pixels, cinfo->output_width, inverted);
         } else {
-            JSAMPROW row = image->scanLine(y);
+            JSAMPROW row = reinterpret_cast<JSAMPROW>(pixels);
             jpeg_read_scanlines(cinfo, &row, 1);
         }
+        if (o->reducer) o->reducer->AddRow32(pixels);
     }
     ctx->phase = Phase::Finishing;
     jpeg_finish_decompress(cinfo);
@@ -276,7 +299,7 @@ QString ErrorText(const Context& ctx) {
 
 }  // namespace
 
-JpegResult DecodeJpeg(QIODevice* device, QSize box) {
+JpegResult DecodeJpeg(QIODevice* device, QSize box, bool reduceToFit) {
     JpegResult out;
     auto ctx = std::make_unique<Context>();
     std::memset(&ctx->cinfo, 0, sizeof ctx->cinfo);
@@ -294,17 +317,18 @@ JpegResult DecodeJpeg(QIODevice* device, QSize box) {
     ctx->device = device;
     ctx->fileBytes = std::max<qint64>(0, device->size());
 
-    QImage image;
-    JSAMPLE* cmykRow = nullptr;
-    const bool ok = Run(ctx.get(), box, &out, &image, &cmykRow);
+    Output o;
+    const bool ok = Run(ctx.get(), box, reduceToFit, &out, &o);
     jpeg_destroy_decompress(&ctx->cinfo);
-    std::free(cmykRow);
+    std::free(o.cmykRow);
     if (!ok) {
         out.error = ErrorText(*ctx);
         if (out.error.isEmpty()) out.error = QStringLiteral("undecodable JPEG");
         return out;
     }
-    out.image = ApplyOrientation(image, out.orientation);
+    out.image =
+        ApplyOrientation(o.reducer ? o.reducer->Take() : std::move(o.image), out.orientation);
+    if (out.image.isNull()) out.error = QStringLiteral("out of memory");
     return out;
 }
 

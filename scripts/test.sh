@@ -25,3 +25,16 @@ for cxx in g++ clang++; do
   (cd "$dir" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$jobs" -R 'LoaderCorpus|WmfCorpus|Hostile|LineReaders|AreaReducer|GifLzw|BmpRunLength')
 done
+
+# The worker that prepares the viewer's copies, racing loads, changed files and double-clicks on
+# the window's thread, under ThreadSanitizer (clang); any report fails the run.
+dir=build-tsan
+CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUVIX_TSAN=ON \
+  -DDUVIX_BUILD_BENCH=OFF -DDUVIX_WERROR=ON
+tsan_tests=(imaging_recent_pictures_test imaging_loader_unit_test imaging_line_readers_test
+  app_viewer_route_test)
+cmake --build "$dir" -j"$jobs" --target "${tsan_tests[@]}"
+for t in "${tsan_tests[@]}"; do
+  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
+    "$dir/tests/$t"
+done

@@ -69,6 +69,15 @@ TEST_F(ViewerRoute, ThePreparedCopyIsShownUntilTheFileChanges) {
     EXPECT_GT(again, 0);
 }
 
+TEST_F(ViewerRoute, ADoubleClickDuringThePreparationDoesNotWaitForIt) {
+    form->LoadPaneImage(picture, 1);
+    // At once: the worker has handed nothing over, so the viewer reads the file itself and keeps
+    // what it read.
+    const qint64 first = ShownByViewer();
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(ShownByViewer(), first);
+}
+
 TEST_F(ViewerRoute, TheViewersCopyIsAtTheSizeItIsDrawn) {
     const imaging::DisplayTarget t = frmImageViewer::PictureTarget();
     EXPECT_TRUE(t.reduceToFit);

@@ -8,6 +8,7 @@ from desktop import (GREY, PATIENCE, Desktop, bbox, centre, close, drag_file,  #
                      expected_rect, start_duvix)
 
 RED = (0xe0, 0x10, 0x10)
+GREEN = (0x10, 0xe0, 0x10)
 BLACK = (0, 0, 0)
 
 
@@ -68,6 +69,17 @@ def main(binary, helper, artifacts):
         d.xdotool("mousemove", "5", "5", "click", "--repeat", "2", "--delay", "80", "1")
         d.wait_for(lambda: close(d.shot().pixel(5, cy + 5), GREY, 2), PATIENCE,
                    "margin double-click did not close")
+
+        # A double-click at once after a 96 MP load, while the viewer's copy is being prepared.
+        big = os.path.join(work, "big.jpg")
+        d.run(helper, "picture", big, "12000", "8000", "10e010", timeout=120)
+        px, py = centre(expected_rect(client, 1, 12000, 8000))
+        drag_file(d, helper, big, cx + cw // 4, cy + ch // 2,
+                  lambda: close(d.shot().pixel(px, py), GREEN, 40), "the 96 MP picture never showed")
+        d.xdotool("mousemove", str(px), str(py), "click", "--repeat", "2", "--delay", "80", "1")
+        d.wait_for(lambda: close(d.shot().pixel(5, 5), BLACK, 2) and
+                   close(d.shot().pixel(mx, my), GREEN, 40), PATIENCE, "no 96 MP picture in the viewer")
+        d.xdotool("key", "Escape")
     print("ok")
 
 

@@ -163,24 +163,33 @@ TEST(LoaderOrientation, Orientation6StandsUpright) {
 }
 
 TEST(LoaderOrientation, EveryOrientationOfTheCorpusSetMatchesTheUprightOne) {
-    for (const char* kind : {"Landscape", "Portrait"}) {
-        const QString base =
-            testfiles::CorpusDir() + "/jpeg/exif-orientation-examples/" + kind + "_";
-        const LoadResult upright = LoadPictureFile(base + "1.jpg", kScreen);
-        ASSERT_TRUE(upright.picture) << upright.error.toStdString();
-        const QImage ref = upright.picture->image.scaled(60, 60);
-        for (int o = 2; o <= 8; ++o) {
-            const LoadResult r = LoadPictureFile(base + QString::number(o) + ".jpg", kScreen);
-            ASSERT_TRUE(r.picture) << kind << o;
-            EXPECT_EQ(r.picture->naturalPixels, upright.picture->naturalPixels) << kind << o;
-            const QImage got = r.picture->image.scaled(60, 60);
-            double diff = 0;
-            for (int y = 0; y < 60; ++y)
-                for (int x = 0; x < 60; ++x)
-                    diff += std::abs(qGray(got.pixel(x, y)) - qGray(ref.pixel(x, y)));
-            EXPECT_LT(diff / 3600, 12) << kind << " orientation " << o;
+    // Also reduced to an exact fit while the rows come, before they are turned upright.
+    const DisplayTarget fit{QSize(300, 300), 1.0, true};
+    for (const DisplayTarget& target : {kScreen, fit})
+        for (const char* kind : {"Landscape", "Portrait"}) {
+            const QString base =
+                testfiles::CorpusDir() + "/jpeg/exif-orientation-examples/" + kind + "_";
+            const LoadResult upright = LoadPictureFile(base + "1.jpg", target);
+            ASSERT_TRUE(upright.picture) << upright.error.toStdString();
+            const QImage ref = upright.picture->image.scaled(60, 60);
+            for (int o = 2; o <= 8; ++o) {
+                const LoadResult r = LoadPictureFile(base + QString::number(o) + ".jpg", target);
+                ASSERT_TRUE(r.picture) << kind << o;
+                EXPECT_EQ(r.picture->naturalPixels, upright.picture->naturalPixels) << kind << o;
+                if (target.reduceToFit) {
+                    EXPECT_EQ(
+                        r.picture->image.size(),
+                        imaging::detail::FitWithin(r.picture->naturalPixels, fit.maxDevicePixels))
+                        << kind << o;
+                }
+                const QImage got = r.picture->image.scaled(60, 60);
+                double diff = 0;
+                for (int y = 0; y < 60; ++y)
+                    for (int x = 0; x < 60; ++x)
+                        diff += std::abs(qGray(got.pixel(x, y)) - qGray(ref.pixel(x, y)));
+                EXPECT_LT(diff / 3600, 12) << kind << " orientation " << o;
+            }
         }
-    }
 }
 
 TEST(LoaderOrientation, ParserToleratesDamage) {

@@ -1,4 +1,5 @@
 // Pictures found again while their file is unchanged, read again as soon as it is not.
+#include "imaging/PicturePreparer.h"
 #include "imaging/RecentPictures.h"
 #include "tests/support/TestFiles.h"
 
@@ -6,6 +7,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <vector>
 
 using imaging::DisplayTarget;
 using imaging::LoadRecentPictureFile;
@@ -71,6 +76,60 @@ TEST_F(RecentPictures, OnlyAFewPicturesAreKept) {
     EXPECT_LE(imaging::RecentPictureCount(), 4);
 }
 
+// Preparations run on the worker; what the asking thread keeps is what it asked for last, and
+// only while the file is the one that was read.
+TEST_F(RecentPictures, PreparedPicturesAreKeptOnlyWhileStillWanted) {
+    const QString other = testfiles::WriteSolidPicture(dir.path(), "q.jpg", 640, 480);
+    struct Case {
+        const char* what;
+        std::function<void(imaging::PicturePreparer&)> ask;
+        std::vector<QString> kept;
+    };
+    const std::vector<Case> cases{
+        {"one per pane",
+         [&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(2, other, kScreen); },
+         {path, other}},
+        {"a newer load of the pane wins",
+         [&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(1, other, kScreen); },
+         {other}},
+        {"stopped",
+         [&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(2, other, kScreen), p.Stop(path); },
+         {other}},
+    };
+    for (const Case& c : cases) {
+        imaging::ForgetRecentPictures();
+        imaging::PicturePreparer preparer;
+        c.ask(preparer);  // the answers come in queued calls, after this
+        ASSERT_TRUE(QTest::qWaitFor([&] { return preparer.Pending() == 0; }, 10000)) << c.what;
+        EXPECT_EQ(imaging::RecentPictureCount(), static_cast<int>(c.kept.size())) << c.what;
+    }
+}
+
+// Loads, changed files and double-clicks racing the worker (run under ThreadSanitizer too).
+TEST_F(RecentPictures, PreparationsRaceTheWindowsOwnLoads) {
+    std::vector<QString> files{path, testfiles::WriteSolidPicture(dir.path(), "r.jpg", 2400, 1600)};
+    for (const testfiles::CorpusRow& row : testfiles::CorpusRows("wmf")) {
+        if (row.note.startsWith("valid") && row.note.contains("text:")) files.push_back(row.path);
+        if (files.size() == 4) break;
+    }
+    ASSERT_EQ(files.size(), 4u);
+    imaging::PicturePreparer preparer;
+    for (int i = 0; i < 24; ++i) {
+        const QString& file = files[i % files.size()];
+        preparer.Prepare(1 + i % 2, file, kScreen);
+        if (i % 5 == 4) Touch(i);
+        if (i % 3 == 2) {
+            preparer.Stop(file);
+            EXPECT_TRUE(LoadRecentPictureFile(file, kScreen).picture) << file.toStdString();
+        }
+        QTest::qWait(i % 4 == 0 ? 1 : 0);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preparer.Pending() == 0; }, 30000));
+    const imaging::LoadResult last = LoadRecentPictureFile(path, kScreen);
+    ASSERT_TRUE(last.picture);
+    EXPECT_EQ(last.picture->naturalPixels, QSize(300, 200));
+}
+
 TEST(ReduceToFit, AJpegForAnExactSizeIsReducedBeyondItsDctScale) {
     QTemporaryDir dir;
     const QString big = testfiles::WriteSolidPicture(dir.path(), "big.jpg", 4000, 2000);
@@ -83,6 +142,13 @@ TEST(ReduceToFit, AJpegForAnExactSizeIsReducedBeyondItsDctScale) {
     ASSERT_TRUE(exact.picture);
     EXPECT_EQ(exact.picture->image.size(), QSize(800, 400));
     EXPECT_EQ(exact.picture->naturalPixels, QSize(4000, 2000));
+    EXPECT_EQ(exact.picture->decodedPixels, QSize(1000, 500));
+    EXPECT_EQ(exact.picture->image.pixel(400, 200), dct.picture->image.pixel(500, 250));
+
+    imaging::StopFlag stop{true};
+    const imaging::LoadResult stopped = imaging::LoadPictureFile(big, t, &stop);
+    EXPECT_FALSE(stopped.picture);
+    EXPECT_EQ(stopped.error, "stopped");
 }
 
 }  // namespace
