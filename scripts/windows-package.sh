@@ -10,7 +10,7 @@ build=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
 triple=x86_64-w64-mingw32
-for tool in $triple-objdump $triple-g++-posix makensis zip; do
+for tool in $triple-objdump $triple-strip $triple-g++-posix makensis zip; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 
@@ -48,21 +48,20 @@ for exe in Duvix.exe duvix-picinfo.exe; do
   ship "$build/$exe" .
 done
 plugins=$DUVIX_WIN_PREFIX/plugins
-# duvix-picinfo draws off screen unless QT_QPA_PLATFORM says otherwise.
-for plugin in qwindows qoffscreen; do
-  [ -f "$plugins/platforms/$plugin.dll" ] || { echo "missing $plugins/platforms/$plugin.dll" >&2; exit 1; }
-  ship "$plugins/platforms/$plugin.dll" platforms
+# duvix-picinfo draws off screen unless QT_QPA_PLATFORM says otherwise. GIFs that the program's
+# own line reader declines go to Qt's GIF reader, a plugin; BMP's is part of Qt6Gui, and JPEG is
+# decoded by the program itself.
+for plugin in platforms/qwindows platforms/qoffscreen imageformats/qgif; do
+  [ -f "$plugins/$plugin.dll" ] || { echo "missing $plugins/$plugin.dll" >&2; exit 1; }
+  ship "$plugins/$plugin.dll" "$(dirname $plugin)"
 done
 # Without it Qt falls back to its plain Windows style.
 [ -f "$plugins/styles/qwindowsvistastyle.dll" ] && ship "$plugins/styles/qwindowsvistastyle.dll" styles
-# No image format plugins: BMP, GIF and PNG readers are part of Qt6Gui, JPEG is decoded by the
-# program itself, and it reads no other format.
 tr -d '\r' <"$root/LICENSE" | sed 's/$/\r/' >"$stage/LICENSE.txt"
 
 # Every DLL the programs and plugins import, followed through the DLLs they import in turn.
 declare -A seen=() system=()
-queue=("$stage/Duvix.exe" "$stage/duvix-picinfo.exe" "$stage"/platforms/*.dll)
-[ -d "$stage/styles" ] && queue+=("$stage"/styles/*.dll)
+queue=("$stage/Duvix.exe" "$stage/duvix-picinfo.exe" "$stage"/*/*.dll)
 while [ ${#queue[@]} -gt 0 ]; do
   file=${queue[0]}
   queue=("${queue[@]:1}")
@@ -80,6 +79,10 @@ while [ ${#queue[@]} -gt 0 ]; do
 done
 echo "Windows' own DLLs it imports: $(printf '%s\n' "${!system[@]}" | sort | tr '\n' ' ')"
 
+# Debug sections only: the version record, icons and exports stay. The compiler's runtime DLLs
+# come with theirs (20 MB). Strip stamps the file with SOURCE_DATE_EPOCH, else with the time now.
+export SOURCE_DATE_EPOCH=$epoch
+find "$stage" \( -name '*.exe' -o -name '*.dll' \) -exec $triple-strip --strip-debug {} +
 find "$stage" -exec touch -h -d "@$epoch" {} +
 (cd "$stage" && find . -type f | sed 's|^\./||' | sort) >"$out/stage/files.txt"
 echo "Staged $(wc -l <"$out/stage/files.txt") files in $stage"
