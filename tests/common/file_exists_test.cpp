@@ -1,4 +1,5 @@
 // FileExists: files of every kind are files; folders, missing and malformed paths are not.
+#include "common/RegularFile.h"
 #include "common/mCommon.h"
 
 #include <gtest/gtest.h>
@@ -76,5 +77,34 @@ TEST_F(FileExistsTest, LinksAreJudgedByTheirTarget) {
     EXPECT_FALSE(mCommon::FileExists(Dir().filePath("dangling.jpg")));
 }
 #endif
+
+// On Windows these names open a device in any folder; the rule itself is the same everywhere.
+TEST(DeviceNames, StemBeforeTheFirstDotDecidesInAnyCase) {
+    const std::pair<const char*, bool> cases[] = {
+        {"con.jpg", true},
+        {"C:\\pics\\CON", true},
+        {"d:/x/Nul.ini", true},
+        {"aux.tar.gz", true},
+        {"prn .bmp", true},
+        {"C:com1.gif", true},
+        {"lpt9", true},
+        {"conout$.txt", true},
+        {"\\\\.\\pipe\\x", true},
+        {"con:stream", true},
+        {"x\\com\u00b9.jpg", true},
+        {"com0.jpg", false},
+        {"com10.jpg", false},
+        {"lpt.jpg", false},
+        {"console.jpg", false},
+        {"icon.jpg", false},
+        {"con\\photo.jpg", false},
+        {"a.con", false},
+        {"", false},
+        {"C:\\pics\\com1x.jpg", false},
+    };
+    for (const auto& [path, device] : cases) {
+        EXPECT_EQ(regularfile::NamesDevice(QString::fromUtf8(path)), device) << path;
+    }
+}
 
 }  // namespace
