@@ -1,5 +1,7 @@
 #include "platform/CommonDialogs.h"
 
+#include "platform/ShellFileDialog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -97,7 +99,8 @@ QStringList QtNameFilters(const QString& filterList, bool caseSensitiveNames) {
 namespace {
 // The toolkit's file dialog reads and writes its own history (the folders visited, its layout)
 // in a settings file in the user's home, and offers no switch to stop it. The program writes no
-// file, so that store is pointed at a folder that cannot exist.
+// file, so that store is pointed at a folder that cannot exist. (On Windows the store is the
+// registry, which cannot be pointed elsewhere: there the shell's dialog is used directly.)
 void NoToolkitDialogHistory() {
 #if !defined(Q_OS_WIN)
     static const bool done = [] {
@@ -125,6 +128,9 @@ std::optional<QString> RunForOne(QFileDialog& dialog) {
 
 std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
                                                 const OpenFileNameRecord& record) {
+#ifdef _WIN32
+    if (native_) return shell::AskFile(kind, record);
+#endif
     QString caption = TextBeforeNul(record.lpstrTitle);
     if (caption.isEmpty()) {
         caption = kind == FileDialogKind::Open
@@ -161,6 +167,9 @@ std::optional<QString> QtCommonDialogs::AskFile(FileDialogKind kind,
 }
 
 std::optional<QString> QtCommonDialogs::AskFolder(const BrowseInfoRecord& record) {
+#ifdef _WIN32
+    if (native_) return shell::AskFolder(record);
+#endif
     NoToolkitDialogHistory();
     QFileDialog dialog(OwnerWindow(record.hwndOwner), record.lpszTitle);
     dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
