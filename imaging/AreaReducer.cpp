@@ -19,13 +19,34 @@ namespace {
 
 // Runs once per source byte. Built twice where the compiler can: the AVX2 build widens and
 // multiplies eight bytes a step, the baseline x86-64 one (SSE2) has no 32-bit multiply.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(DUVIX_NO_CLONES)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(DUVIX_NO_CLONES) && defined(__ELF__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void WeightedAdd(uint32_t* __restrict sums, const uint8_t* __restrict row, size_t n,
                  uint32_t weight) {
     for (size_t i = 0; i < n; ++i) sums[i] += row[i] * weight;
 }
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__ELF__)
+// Windows executables have no resolver to pick a clone at load time: pick once by hand.
+__attribute__((target("avx2"))) void WeightedAddAvx2(uint32_t* __restrict sums,
+                                                     const uint8_t* __restrict row, size_t n,
+                                                     uint32_t weight) {
+    for (size_t i = 0; i < n; ++i) sums[i] += row[i] * weight;
+}
+
+void Sum(uint32_t* __restrict sums, const uint8_t* __restrict row, size_t n, uint32_t weight) {
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    (avx2 ? WeightedAddAvx2 : WeightedAdd)(sums, row, n, weight);
+}
+#else
+void Sum(uint32_t* __restrict sums, const uint8_t* __restrict row, size_t n, uint32_t weight) {
+    WeightedAdd(sums, row, n, weight);
+}
+#endif
 
 }  // namespace
 
@@ -92,8 +113,8 @@ void AreaReducer::AddRow(const uint8_t* row, int bytes) {
     const auto inCur = static_cast<uint32_t>(std::min(end, outEnd) - begin);
     const auto inNext = static_cast<uint32_t>(dh) - inCur;
     const size_t n = colCur_.size();
-    WeightedAdd(colCur_.data(), row, n, inCur);
-    if (inNext != 0) WeightedAdd(colNext_.data(), row, n, inNext);
+    Sum(colCur_.data(), row, n, inCur);
+    if (inNext != 0) Sum(colNext_.data(), row, n, inNext);
     ++rowsIn_;
     if (end >= outEnd) {
         EmitRow(outY_);

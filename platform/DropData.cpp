@@ -2,6 +2,7 @@
 
 #include "platform/RuntimeError.h"
 
+#include <QDir>
 #include <QMimeData>
 #include <QUrl>
 
@@ -12,7 +13,8 @@ DropData DropData::FromMime(const QMimeData* mime) {
     if (mime != nullptr && mime->hasUrls()) {
         for (const QUrl& url : mime->urls()) {
             if (url.isLocalFile()) {
-                files << url.toLocalFile();
+                // As the desktop names files: backslashes on Windows, like a path from a dialog.
+                files << QDir::toNativeSeparators(url.toLocalFile());
             }
         }
     }

@@ -24,6 +24,7 @@ void ReachTheScreen() {
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
 #endif
+    // Windows: nothing to wait for; Qt shows an override cursor with SetCursor, at once.
 }
 
 std::function<void(int)>& Observer() {
