@@ -1,16 +1,20 @@
 #!/bin/sh
-# check_picinfo.sh DUVIX-PICINFO PICTURE: the inspector's options and its refusals.
+# check_picinfo.sh DUVIX-PICINFO PICTURE [RUNNER]: the inspector's options and its refusals.
+# RUNNER starts a program of another system (Wine for the Windows build).
 set -u
 tool=$1
 picture=$2
+runner=${3:-}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # expect CODE STREAM PATTERN ARGS...: exit code, and PATTERN on stdout or stderr.
 expect() {
     code=$1 stream=$2 pattern=$3
     shift 3
-    "$tool" "$@" >out.txt 2>err.txt
+    $runner "$tool" "$@" >out.raw 2>err.raw
     got=$?
+    tr -d '\r' <out.raw >out.txt
+    tr -d '\r' <err.raw >err.txt
     [ "$got" = "$code" ] || fail "'$*' exits $got, not $code: $(cat out.txt err.txt)"
     grep -q -- "$pattern" "$stream.txt" || fail "'$*' does not print '$pattern' on $stream: $(cat out.txt err.txt)"
 }

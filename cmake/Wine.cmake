@@ -1,0 +1,25 @@
+# Windows programs built here run under Wine: tests through CTest's emulator, in a Wine prefix
+# of the build folder's own, with Qt's and the compiler's DLLs found through WINEPATH.
+find_program(DUVIX_WINE wine REQUIRED)
+set(_dll_dirs "${QT6_INSTALL_PREFIX}/bin")
+foreach(_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
+    OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${_path}")
+    message(FATAL_ERROR "The compiler does not know where ${_dll} is")
+  endif()
+  get_filename_component(_dir ${_path} DIRECTORY)
+  list(APPEND _dll_dirs ${_dir})
+  list(APPEND DUVIX_RUNTIME_DLLS ${_path})
+endforeach()
+list(REMOVE_DUPLICATES _dll_dirs)
+set(DUVIX_WINEPATH "")
+foreach(_dir ${_dll_dirs})
+  file(REAL_PATH ${_dir} _dir)
+  string(REPLACE "/" "\\\\" _dir "Z:${_dir}")
+  string(APPEND DUVIX_WINEPATH "${_dir};")
+endforeach()
+set(DUVIX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${PROJECT_SOURCE_DIR}/tests/wine/run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+  @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
