@@ -28,8 +28,11 @@ protected:
         form->showNormal();  // 564 px wide: ScaleWidth 8460, half 4230
         ASSERT_TRUE(QTest::qWaitFor([this] { return form->ScaleWidth() == 8460; }))
             << form->ScaleWidth();
-        red = testfiles::WriteSolidPicture(dir.path(), "red.bmp", 96, 48, 0xff0000);
-        blue = testfiles::WriteSolidPicture(dir.path(), "blue.JPG", 48, 96, 0x0000ff);
+        // As the program names them: dialogs and drops give native separators.
+        red = QDir::toNativeSeparators(
+            testfiles::WriteSolidPicture(dir.path(), "red.bmp", 96, 48, 0xff0000));
+        blue = QDir::toNativeSeparators(
+            testfiles::WriteSolidPicture(dir.path(), "blue.JPG", 48, 96, 0x0000ff));
         platform::SetMousePointerObserver([this](int code) {
             pointer << code;
             tagsWhenPointerChanged << form->img1->Tag() + "|" + form->img2->Tag();

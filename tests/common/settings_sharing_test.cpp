@@ -11,10 +11,12 @@
 #include <QTemporaryDir>
 #include "tests/support/TestFiles.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 #include <chrono>
 #include <future>
 
@@ -79,6 +81,7 @@ TEST(SettingsSharing, BytesAfterANulAreNeverDropped) {
     EXPECT_EQ(ReadBytes(ini), bytes);
 }
 
+#ifndef _WIN32  // Windows' devices and pipes: tests/windows
 TEST(SettingsSharing, PathsThatNameNoRegularFileAreNeverOpenedOrReplaced) {
     QTemporaryDir tmp;
     const QDir dir(tmp.path());
@@ -130,5 +133,6 @@ TEST(SettingsSharing, PathsThatNameNoRegularFileAreNeverOpenedOrReplaced) {
     EXPECT_TRUE(QFileInfo(toReal).isSymLink());
     EXPECT_EQ(GetPrivateProfileText("S", "k", "d", 255, real), "new");
 }
+#endif
 
 }  // namespace

@@ -198,7 +198,12 @@ TEST_F(SettingsTest, TextInAnyScriptRoundTrips) {
 TEST_F(SettingsTest, FirstWriteCreatesFileSectionAndKey) {
     Write("frmDuvix", "Path", "/pictures");
     ASSERT_TRUE(QFileInfo::exists(ini_));
-    EXPECT_EQ(ReadBytes(ini_), QByteArray("[frmDuvix]\nPath=/pictures\n"));
+#ifdef _WIN32
+    const QByteArray nl = "\r\n";  // lines end as the system's own text files do
+#else
+    const QByteArray nl = "\n";
+#endif
+    EXPECT_EQ(ReadBytes(ini_), "[frmDuvix]" + nl + "Path=/pictures" + nl);
     Write("frmDuvix", "Other", "2");
     Write("frmViewer", "Path", "/b");
     EXPECT_EQ(Read("frmDuvix", "Path", "d"), "/pictures");
