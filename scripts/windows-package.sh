@@ -43,7 +43,7 @@ ship() {  # ship FILE SUBFOLDER
   mkdir -p "$stage/$2"
   cp "$1" "$stage/$2/"
 }
-for exe in Duvix.exe duvix-picinfo.exe; do
+for exe in Duvix.exe tools/duvix-picinfo.exe; do
   [ -f "$build/$exe" ] || { echo "missing $build/$exe" >&2; exit 1; }
   ship "$build/$exe" .
 done

@@ -315,10 +315,15 @@ def client_area(d, shot, wid):
     return x, y + bar, w, h - bar, bar
 
 
+def argv(program):
+    """A program as a command line: a path, or a list that starts it (a runner and a path)."""
+    return list(program) if isinstance(program, (list, tuple)) else [program]
+
+
 def start_duvix(d, binary, home):
     """Starts the program with home as its home and working folder. Returns the process, its
     window and its client area once the window is maximised and painted."""
-    proc = d.start([binary], env={"HOME": home}, cwd=home)
+    proc = d.start(argv(binary), env={"HOME": home}, cwd=home)
     wid = d.window_of("^Duvix$")
     d.wait_maximised(wid)
     x, y, w, h = d.geometry(wid)
@@ -395,7 +400,7 @@ def drag_once(d, helper, path, tx, ty, landed=None, message="", move_only=False)
     landed() (the dragging program stays up meanwhile: the files are fetched from it after the
     drop). With landed None the drag is expected to be refused, and is let go after the window
     had a while to answer. Returns the action the drag ended with (0: refused)."""
-    src = d.start([helper, "drag", path] + (["move"] if move_only else []))
+    src = d.start(argv(helper) + ["drag", path] + (["move"] if move_only else []))
     try:
         out = Lines(src.stdout)
         swid = d.window_of("^e2e-drag-source$")

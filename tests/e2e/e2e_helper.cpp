@@ -23,8 +23,10 @@
 #include <ctime>
 #include <functional>
 
+#if !defined(Q_OS_WIN)  // the Windows build only drags and writes pictures
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
+#endif
 
 namespace {
 
@@ -47,7 +49,8 @@ protected:
     void mousePressEvent(QMouseEvent*) override {
         auto* drag = new QDrag(this);
         auto* mime = new QMimeData;
-        mime->setUrls({what_.startsWith('/') ? QUrl::fromLocalFile(what_) : QUrl(what_)});
+        mime->setUrls(
+            {what_.contains(QLatin1String("://")) ? QUrl(what_) : QUrl::fromLocalFile(what_)});
         drag->setMimeData(mime);
         // The test reads these lines to know where the drag stands.
         connect(drag, &QDrag::actionChanged, this,
@@ -66,6 +69,7 @@ private:
 
 // The cursor the X server shows now: a hash of its image and hot spot (0 when unknown), and its
 // name where the cursor theme gave one (the frames of an animated cursor differ in image only).
+#if !defined(Q_OS_WIN)
 struct ServerCursor {
     quint64 hash = 0;
     QByteArray name;
@@ -194,6 +198,8 @@ int CursorShapes() {
     return 0;
 }
 
+#endif
+
 int WritePicture(const QString& path, int w, int h, const QString& rgb) {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(QColor::fromRgb(rgb.toUInt(nullptr, 16)));
@@ -212,12 +218,14 @@ int main(int argc, char** argv) {
     if (args.size() == 6 && args[1] == "picture") {
         return WritePicture(args[2], args[3].toInt(), args[4].toInt(), args[5]);
     }
+#if !defined(Q_OS_WIN)
     if (args.size() == 2 && args[1] == "watch-cursor") {
         return WatchCursor();
     }
     if (args.size() == 2 && args[1] == "cursor-shapes") {
         return CursorShapes();
     }
+#endif
     if ((args.size() == 3 || (args.size() == 4 && args[3] == "move")) && args[1] == "drag") {
         DragSource source(args[2], args.size() == 4);
         source.setGeometry(20, 200, 160, 80);

@@ -18,8 +18,9 @@ KEY = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Duvix
 CHURN = re.compile(r"^(users/[^/]+/(AppData/Local/)?Temp|windows/temp)(/|$)", re.I)
 # The runner's search path leads to the build's own DLLs; the installed program must do without.
 BARE_PATH = "@set PATH=C:\\windows\\system32;C:\\windows\r\n@%*\r\n@exit /b %ERRORLEVEL%\r\n"
-# A 1x1 frame on a 2x1 screen: the program's own GIF reader leaves it to Qt's plugin.
-GIF = bytes.fromhex("4749463839610200010080000000000000ffffff2c00000000010001000002024401003b")
+# A first frame narrower than the screen: the program's own GIF reader leaves it to Qt's plugin.
+GIF = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "corpus", "gif",
+                   "pillow", "first_frame_transparency.gif")
 
 
 def files_under(top, folders=True):
@@ -98,7 +99,7 @@ def check_installed(d, runner, wine, prefix, c_drive, folder, shipped, tmp):
     bat = "Z:" + bat.replace("/", "\\")
     pictures = {"grey.bmp": b"BM" + struct.pack("<IHHI", 58, 0, 0, 54) + struct.pack(
         "<IiiHHIIiiII", 40, 1, 1, 1, 24, 0, 4, 2835, 2835, 0, 0) + b"\x80\x80\x80\0",
-        "small-frame.gif": GIF}
+        "small-frame.gif": open(GIF, "rb").read()}
     for name, data in pictures.items():
         with open(os.path.join(tmp, name), "wb") as f:
             f.write(data)

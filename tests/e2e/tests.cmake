@@ -2,6 +2,20 @@
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(_e2e ${CMAKE_CURRENT_LIST_DIR})
 set(_art ${CMAKE_BINARY_DIR}/e2e-artifacts)
+
+if(WIN32)
+  # Duvix.exe on Windows' own window layer, under Wine on the same kind of desktop. The helper
+  # writes pictures and drags files as Explorer does (an OLE drag with a file list).
+  add_executable(e2e_helper ${CMAKE_CURRENT_LIST_DIR}/e2e_helper.cpp)
+  target_link_libraries(e2e_helper PRIVATE Qt6::Widgets)
+  duvix_warnings(e2e_helper)
+  add_test(NAME e2e.windows
+           COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_windows.py $<TARGET_FILE:duvix>
+                   $<TARGET_FILE:e2e_helper> ${CMAKE_CROSSCOMPILING_EMULATOR} ${_art})
+  # Alone: it compares the registry and the Wine user's files before and after.
+  set_tests_properties(e2e.windows PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
+  return()
+endif()
 foreach(_case startup restore)
   add_test(NAME e2e.${_case}
            COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_startup.py $<TARGET_FILE:duvix> ${_art} ${_case})
