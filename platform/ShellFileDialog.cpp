@@ -9,9 +9,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+// the shell's headers after windows.h
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <windows.h>
 
 namespace platform::shell {
 namespace {

@@ -16,8 +16,9 @@
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <psapi.h>
 #else
 #include <sys/resource.h>
 #include <sys/stat.h>
