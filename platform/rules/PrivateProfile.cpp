@@ -3,11 +3,13 @@
 #include "common/RegularFile.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QThread>
 
 #include <string>
 
@@ -79,6 +81,20 @@ QString LockPath(const QString& file) {
     const QFileInfo info(file);
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : file;
     return target + QStringLiteral(".lock");
+}
+
+// On Windows a lock file that the other writer has just removed can still be pending deletion,
+// and creating it then fails as if permission were missing: that is tried again while there is
+// time, as long as the folder can be written at all.
+bool TakeLock(QLockFile& lock, const QString& file) {
+    const QDeadlineTimer deadline(kLockWaitMs);
+    for (;;) {
+        if (lock.tryLock(static_cast<int>(deadline.remainingTime()))) return true;
+        if (lock.error() != QLockFile::PermissionError || deadline.hasExpired() ||
+            !QFileInfo(QFileInfo(file).absolutePath()).isWritable())
+            return false;
+        QThread::msleep(1);
+    }
 }
 
 // Parses text from which the signature was already taken. The library would take a
@@ -294,7 +310,7 @@ bool WritePrivateProfileText(const QString& section, const QString& key, const Q
         return false;
     }
     QLockFile lock(LockPath(file));
-    if (!lock.tryLock(kLockWaitMs)) {
+    if (!TakeLock(lock, file)) {
         return false;
     }
     FileText content;
