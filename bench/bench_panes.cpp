@@ -2,6 +2,8 @@
 // viewer's copy prepared ahead and without it, side by side; paints per second while the window
 // is resized programmatically; peak memory.
 // Usage: bench_panes LEFT RIGHT [rounds]   (run on a real screen: bench/run_panes.py)
+#include "bench/PeakMemory.h"
+
 #include "app/frmDuvix.h"
 #include "imaging/RecentPictures.h"
 #include "platform/ErrorReport.h"
@@ -43,15 +45,6 @@ void Settle(int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-long PeakKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 double Median(std::vector<double> v) {

@@ -2,6 +2,8 @@
 // window's event loop over the next 2 s, when the viewer's copies were ready, and the peak
 // memory once they are.
 // Usage: bench_stall PICTURE [PICTURE2]   (run on a real screen: bench/run_stall.py)
+#include "bench/PeakMemory.h"
+
 #include "app/frmDuvix.h"
 #include "imaging/RecentPictures.h"
 #include "platform/ErrorReport.h"
@@ -17,15 +19,6 @@
 #include <cstdio>
 
 namespace {
-
-long PeakKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 void Run(int ms) {
     QEventLoop loop;
