@@ -93,6 +93,11 @@ class Session:
                     p.wait(5)
                 except subprocess.TimeoutExpired:
                     p.kill()
+        if exc and exc[0] is not None:  # a failed test shows what its programs said last
+            for p in self.procs:
+                if hasattr(p, "log"):
+                    tail = self.output(p).splitlines()[-25:]
+                    print("--- %s (%d lines shown)\n%s" % (p.log, len(tail), "\n".join(tail)))
         self._cleanup()
 
     def _cleanup(self):
@@ -102,13 +107,25 @@ class Session:
         return subprocess.run(list(args), env=self.env, capture_output=True, text=True,
                               check=check, timeout=timeout)
 
-    def start(self, argv, env=None, cwd=None):
+    def start(self, argv, env=None, cwd=None, read_stdout=False):
+        """Starts a program on this display. What it prints goes to a log in the artifacts (see
+        output()), never to a pipe nobody reads: a program that fills one blocks mid-write and
+        stops answering the desktop. With read_stdout its stdout is a pipe for the test."""
         e = dict(self.env)
         e.update(env or {})
-        p = subprocess.Popen(argv, env=e, cwd=cwd, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE)
+        log = os.path.join(self.artifacts, "%s-%d-%d.log" % (
+            os.path.basename(argv[0]), os.getpid(), len(self.procs)))
+        with open(log, "wb") as out:
+            p = subprocess.Popen(argv, env=e, cwd=cwd, stderr=out,
+                                 stdout=subprocess.PIPE if read_stdout else out)
+        p.log = log
         self.procs.append(p)
         return p
+
+    @staticmethod
+    def output(p):
+        with open(p.log, errors="replace") as f:
+            return f.read()
 
     @staticmethod
     def wait_for(predicate, timeout, message):
@@ -149,6 +166,8 @@ class Desktop(Session):
         self.env = dict(os.environ, DISPLAY=self.display)
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("WAYLAND_DISPLAY", None)
+        # Each drag's conversation goes to the logs of both programs, for a drag that fails.
+        self.env["QT_LOGGING_RULES"] = "qt.qpa.xdnd=true;qt.qpa.clipboard=true"
         # A session bus as on a real desktop; without one, D-Bus autolaunch writes into $HOME.
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1",
                                 "--nopidfile"], stdout=subprocess.PIPE, env=self.env)
@@ -377,30 +396,14 @@ def check_placed(shot, colour, rect, region, what):
     assert all(abs(g - e) <= 2 for g, e in zip(got, want)), "%s misplaced" % what
 
 
-class DragNotTaken(AssertionError):
-    pass
-
-
 def drag_file(d, helper, path, tx, ty, landed=None, message="", move_only=False):
-    """drag_once, made once more when the window never answered: now and then, on a loaded
-    machine, a whole drag gets no answer (cause not found yet). The lines the source printed
-    are shown, so a second lost answer fails with what it saw."""
-    try:
-        return drag_once(d, helper, path, tx, ty, landed, message, move_only)
-    except DragNotTaken as e:
-        if landed is None:
-            raise
-        print("no answer to the drag (%s); dragging again" % e)
-        return drag_once(d, helper, path, tx, ty, landed, message, move_only)
-
-
-def drag_once(d, helper, path, tx, ty, landed=None, message="", move_only=False):
     """Press on a window of another program that drags path (or a URL), go straight to (tx, ty),
     release there once the window below has answered that it takes the files, and wait until
     landed() (the dragging program stays up meanwhile: the files are fetched from it after the
     drop). With landed None the drag is expected to be refused, and is let go after the window
     had a while to answer. Returns the action the drag ended with (0: refused)."""
-    src = d.start(argv(helper) + ["drag", path] + (["move"] if move_only else []))
+    src = d.start(argv(helper) + ["drag", path] + (["move"] if move_only else []),
+                  read_stdout=True)
     try:
         out = Lines(src.stdout)
         swid = d.window_of("^e2e-drag-source$")
@@ -411,10 +414,19 @@ def drag_once(d, helper, path, tx, ty, landed=None, message="", move_only=False)
         out.wait_for(lambda line: line == "drag started", PATIENCE, "the drag never started")
         d.xdotool("mousemove", str(sx + 5), str(sy))
         # One jump: the target point is the only one the window is asked about, so its first
-        # "yes" is about that point. Nudged by a pixel until the answer comes.
+        # "yes" is about that point. Nudged by a pixel until the answer comes; and every few
+        # seconds without one, out over the source and back, as a person would. Qt's X11 drag
+        # source writes the list of actions it offers only after announcing the drag, so a
+        # target that reads the list in between sees Move alone, and refuses it until the
+        # drag enters again.
         nudge = [0]
+        reentry = [time.time() + 3]
 
         def taken():
+            if time.time() > reentry[0]:
+                print("no answer yet: the drag leaves the window and comes back")
+                d.xdotool("mousemove", str(sx), str(sy))
+                reentry[0] = time.time() + 3
             d.xdotool("mousemove", str(tx + nudge[0]), str(ty))
             nudge[0] ^= 1
             return src_said(out, lambda line: line.startswith("action ") and line != "action 0")
@@ -430,8 +442,8 @@ def drag_once(d, helper, path, tx, ty, landed=None, message="", move_only=False)
             except AssertionError:
                 d.shot("drag-not-taken")
                 d.xdotool("mouseup", "1")
-                raise DragNotTaken("the window never took the drag of %s to (%d, %d); the source "
-                                   "said: %s" % (path, tx, ty, ", ".join(out.seen))) from None
+                raise AssertionError("the window never took the drag of %s to (%d, %d); the "
+                                     "source said: %s" % (path, tx, ty, ", ".join(out.seen)))
         d.xdotool("mouseup", "1")
         line = out.wait_for(lambda line: line.startswith("drop action "), PATIENCE,
                             "the drag never ended")

@@ -17,10 +17,10 @@ class CursorWatch:
     """Every cursor the X server shows, in order, as (image hash, name) from the helper."""
 
     def __init__(self, d, helper):
-        self.proc = d.start([helper, "watch-cursor"])
+        self.proc = d.start([helper, "watch-cursor"], read_stdout=True)
         first = self.proc.stdout.readline().decode().strip()
         if first != "ready":
-            raise RuntimeError("the cursor watch did not start: " + self.proc.stderr.read().decode())
+            raise RuntimeError("the cursor watch did not start: " + d.output(self.proc))
         self.seen = []
         self.lock = threading.Lock()
         threading.Thread(target=self._read, daemon=True).start()

@@ -80,7 +80,7 @@ def main(binary, artifacts):
             ex = (items[0][0] + items[0][1]) // 2
             d.xdotool("mousemove", str(ex), str(y + bar // 2), "click", "1")
             code = proc.wait(PATIENCE)
-            assert code == 0, "exit code %d: %s" % (code, proc.stderr.read().decode())
+            assert code == 0, "exit code %d: %s" % (code, d.output(proc))
         after = (listing(exe_dir), listing(home))
         assert before[0] == after[0], "files changed next to the executable"
         assert before[1] == after[1], "files changed in the home folder: %r" % (

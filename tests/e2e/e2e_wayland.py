@@ -53,7 +53,7 @@ def check(binary, helper, png_pixels, artifacts, home, exe_dir, pictures):
         w.wait_for(lambda: proc.poll() is not None or close(
             w.shot().pixel(w.width // 2, w.height // 2), GREY, 2), PATIENCE,
             "the window never painted grey")
-        assert proc.poll() is None, "Duvix ended at start: %s" % proc.stderr.read().decode()
+        assert proc.poll() is None, "Duvix ended at start: %s" % w.output(proc)
 
         def menu_shown():  # the menu bar follows the first paint
             s = w.shot()
@@ -119,7 +119,7 @@ def check(binary, helper, png_pixels, artifacts, home, exe_dir, pictures):
         # "Exit" ends the program at once, with code 0.
         frames[0].find("menu item", "Exit")[0].press()
         code = proc.wait(PATIENCE)
-        err = proc.stderr.read().decode()
+        err = w.output(proc)
         assert code == 0, "exit code %d: %s" % (code, err)
         assert err == "", "messages on the way: %s" % err
     after = (listing(exe_dir), listing(home))

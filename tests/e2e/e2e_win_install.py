@@ -119,7 +119,7 @@ def check_installed(d, runner, wine, prefix, c_drive, folder, shipped, tmp):
     assert proc.poll() is None, "the runner returned before the program ended"
     d.run("wmctrl", "-i", "-c", wid)
     code = proc.wait(PATIENCE)
-    assert code == 0, "the installed program ended with %d: %s" % (code, proc.stderr.read())
+    assert code == 0, "the installed program ended with %d: %s" % (code, d.output(proc))
 
 
 if __name__ == "__main__":

@@ -111,7 +111,7 @@ def main(exe, helper_exe, run, artifacts):
             d.xdotool("mousemove", str((items[0][0] + items[0][1]) // 2), str(y + bar // 2),
                       "click", "1")
             code = proc.wait(PATIENCE)
-            assert code == 0, "exit code %d: %s" % (code, proc.stderr.read().decode())
+            assert code == 0, "exit code %d: %s" % (code, d.output(proc))
         settle_wine(run)
         after = (listing(exe_dir), listing(os.path.join(prefix, "drive_c")), registry(prefix))
         assert before[0] == after[0], "files changed beside the program: %r" % (
