@@ -104,8 +104,12 @@ class Session:
         pass
 
     def run(self, *args, check=True, timeout=30):
-        return subprocess.run(list(args), env=self.env, capture_output=True, text=True,
-                              check=check, timeout=timeout)
+        r = subprocess.run(list(args), env=self.env, capture_output=True, text=True,
+                           timeout=timeout)
+        if check and r.returncode != 0:
+            raise AssertionError("%s ended with %d: %s" % (" ".join(args), r.returncode,
+                                                           r.stderr.strip()))
+        return r
 
     def start(self, argv, env=None, cwd=None, read_stdout=False):
         """Starts a program on this display. What it prints goes to a log in the artifacts (see

@@ -44,18 +44,21 @@ class CursorWatch:
 
 
 def shapes(d, helper):
-    """The busy and the default pointer as this toolkit shows them on this display."""
+    """The busy and the default pointer as this toolkit shows them on this display, each as
+    (name, images): a themed cursor has a name, an animated one an image per frame."""
     got = {}
     for line in d.run(helper, "cursor-shapes", timeout=60).stdout.splitlines():
-        role, image, name = line.split()
-        got[role] = (image, name)
-    assert "wait" in got and "arrow" in got, got
-    return got["wait"], got["arrow"]
+        role, *values = line.split()
+        got[role] = values
+    assert got.keys() == {"wait", "frames", "arrow"}, got
+    return (got["wait"][1], set(got["frames"])), (got["arrow"][1], {got["arrow"][0]})
 
 
-def same_shape(a, b):
-    """Themed cursors carry a name; an animated one changes its image frame by frame."""
-    return a[1] == b[1] if a[1] != "-" and b[1] != "-" else a[0] == b[0]
+def same_shape(seen, shape):
+    """Whether a cursor the watch saw, (image, name), is shape; names decide where both have one
+    (only an animation's first frame has its name)."""
+    image, name = seen
+    return name == shape[0] if name != "-" and shape[0] != "-" else image in shape[1]
 
 
 def busy_then_default(watch, mark, wait, arrow, what):
@@ -71,7 +74,7 @@ def busy_then_default(watch, mark, wait, arrow, what):
 def main(binary, helper, artifacts):
     with tempfile.TemporaryDirectory(prefix="duvix-e2e-") as work, Desktop(artifacts) as d:
         wait, arrow = shapes(d, helper)
-        assert not same_shape(wait, arrow)
+        assert wait[0] != arrow[0] and not wait[1] & arrow[1], (wait, arrow)
         # 48 MP, 144 MB: long enough to load that the pointer can be watched.
         big = os.path.join(work, "big.bmp")
         d.run(helper, "picture", big, "8000", "6000", "%02x%02x%02x" % COLOUR, timeout=120)

@@ -4,18 +4,21 @@
 //   path, as a file URL, or any other URL) offering Copy, Move and Link and proposing Move, or
 //   with "move" offering Move alone; prints "drag started", "action N" as the target answers,
 //   "drop action N" at the end (0: refused)
-//   e2e_helper cursor-shapes             prints "wait HASH NAME" and "arrow HASH NAME": the X
+//   e2e_helper cursor-shapes             prints "wait HASH NAME", "frames HASH..." (every frame
+//                                        of an animated busy pointer) and "arrow HASH NAME": the X
 //                                        server's cursor while a window of this toolkit shows each
 //   e2e_helper watch-cursor              prints the X server's cursor "HASH NAME" each time it
 //                                        changes, "ready" first, until killed
 #include <QApplication>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
@@ -188,13 +191,26 @@ int CursorShapes() {
     const ServerCursor blank = CurrentCursor(display);
     window.setCursor(Qt::WaitCursor);
     const ServerCursor wait = NextShape(display, blank);
+    // Only the first frame of an animated cursor carries the theme's name, and a busy machine
+    // may show the others alone: two seconds gather every frame.
+    QSet<quint64> frames{wait.hash};
+    QElapsedTimer clock;
+    clock.start();
+    waitFor([&] {
+        frames.insert(CurrentCursor(display).hash);
+        return clock.elapsed() > 2000;
+    });
     window.setCursor(Qt::ArrowCursor);
-    const ServerCursor arrow = NextShape(display, wait);
-    if (wait.hash == 0 || arrow.hash == 0) {
+    const bool changed = waitFor([&] { return !frames.contains(CurrentCursor(display).hash); });
+    const ServerCursor arrow = CurrentCursor(display);
+    if (wait.hash == 0 || !changed) {
         std::fprintf(stderr, "the cursor did not change in the helper's own window\n");
         return 1;
     }
-    std::printf("wait %s\narrow %s\n", wait.Text().constData(), arrow.Text().constData());
+    QByteArray list;
+    for (const quint64 f : frames) list += ' ' + QByteArray::number(f);
+    std::printf("wait %s\nframes%s\narrow %s\n", wait.Text().constData(), list.constData(),
+                arrow.Text().constData());
     return 0;
 }
 
