@@ -23,14 +23,21 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+# Wine's own record of the monitor it finds, rewritten whenever a program starts on a screen of
+# another size than the last one's.
+WINE_MONITOR = re.compile(r"^\[System\\\\CurrentControlSet\\\\Enum\\\\DISPLAY\\\\")
+
+
 def registry(prefix):
     """The Wine user's and machine's registry without the times Wine stamps on keys it reads and
-    on its display driver each time it starts one."""
-    text = ""
+    on its display driver each time it starts one, and without its monitor record."""
+    text, monitor = "", False
     for hive in ("user.reg", "system.reg"):
         with open(os.path.join(prefix, hive), encoding="utf-8", errors="replace") as f:
             for line in f:
-                if line.startswith(("#time=", '"DriverDateData"=')):
+                if line.startswith("["):
+                    monitor = bool(WINE_MONITOR.match(line))
+                if monitor or line.startswith(("#time=", '"DriverDateData"=')):
                     continue
                 text += re.sub(r"^(\[.*\]) \d+$", r"\1", line)
     return text
@@ -57,7 +64,7 @@ def main(exe, helper_exe, run, artifacts):
         red = os.path.join(work, "red.bmp")
         blue = os.path.join(work, "wide blue.jpg")
         with Desktop(artifacts) as d:
-            # A Windows program on this desktop first: Wine records the screen it finds.
+            # The pictures, written by a Windows program.
             d.run(*helper, "picture", windows_path(red), "400", "300", "e01010")
             d.run(*helper, "picture", windows_path(blue), "2400", "1000", "1030e0")
             settle_wine(run)
