@@ -124,22 +124,11 @@ cmake --build "$build" -j"$jobs"
 # A Wine prefix of the build's own, reporting Windows 10 (Qt 6's minimum), made once.
 run="$build/wine-run.sh"
 if [ ! -f "$build/wineprefix/.ready" ]; then
-  start=$SECONDS
   rm -rf "$build/wineprefix"
   "$run" wineboot -i >/dev/null 2>&1
   "$run" winecfg -v win10 >/dev/null 2>&1
-  # The first windows in a new prefix can wait minutes for Wine to finish setting it up (seen:
-  # the fonts listed, a test that passed in a second taking five minutes to end): paid here
-  # once, outside every test's time limit.
-  # The very first one has also been seen to end with an error at once, and the next to pass.
-  first_use() {
-    xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp -noreset" sh "$root/tests/wine/with-openbox.sh" \
-      env QT_QPA_PLATFORM=windows "$run" "$build/tests/app_accessibility_test.exe" >/dev/null
-  }
-  first_use || { echo "The new Wine prefix's first program failed; once more"; first_use; }
   WINEPREFIX="$build/wineprefix" wineserver -w
   touch "$build/wineprefix/.ready"
-  echo "Wine prefix made and first used in $((SECONDS - start)) s"
 fi
 
 # Every test under Wine, on a display with a window manager for Wine's window layer (the size
