@@ -219,11 +219,23 @@ class Desktop(Session):
         return self.run("xdotool", *args).stdout.strip()
 
     def window_of(self, name, timeout=PATIENCE):
-        out = self.run("timeout", str(timeout), "xdotool", "search", "--sync", "--onlyvisible",
-                       "--name", name, check=False, timeout=timeout + 5).stdout.split()
-        if not out:
-            raise AssertionError("no visible window named %r" % name)
-        return out[0]
+        # Polled, not --sync: a window that closes while xdotool walks the tree (Wine opens and
+        # drops several) makes it stop with an X error and no answer.
+        found, errors = [], []
+
+        def visible():
+            r = self.run("xdotool", "search", "--onlyvisible", "--name", name, check=False)
+            found[:] = r.stdout.split()
+            if r.returncode and r.stderr.strip():
+                errors.append(r.stderr.strip().splitlines()[-1])
+            return bool(found)
+
+        try:
+            self.wait_for(visible, timeout, "")
+        except AssertionError:
+            raise AssertionError("no visible window named %r%s" % (
+                name, "; xdotool said: " + errors[-1] if errors else "")) from None
+        return found[0]
 
     def geometry(self, wid):
         """Client geometry of a window: x, y, width, height (root coordinates)."""
