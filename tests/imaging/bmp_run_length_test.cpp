@@ -22,22 +22,16 @@ void Put32(QByteArray& b, int64_t v) {
     Put16(b, static_cast<int>((v >> 16) & 0xffff));
 }
 
-// A 4 x 2 RLE8 bitmap, palette blue (0) and red (1). Bottom row: two red, then a delta jumps
-// to x 3 of the top row, which gets one red pixel; everything else is skipped.
-QByteArray SkippingRle8() {
-    const QByteArray runs("\x02\x01\x00\x02\x01\x01\x01\x01\x00\x01", 10);
+// A 4-pixel-wide RLE8 bitmap of the given runs, palette blue (0) and red (1).
+QByteArray Rle8(int height, const QByteArray& runs) {
     QByteArray info;
-    Put32(info, 40);
-    Put32(info, 4);
-    Put32(info, 2);
+    for (int64_t v : {40, 4}) Put32(info, v);
+    Put32(info, height);
     Put16(info, 1);
     Put16(info, 8);
-    Put32(info, 1);  // RLE8
-    Put32(info, runs.size());
-    Put32(info, 2835);
-    Put32(info, 2835);
-    Put32(info, 2);
-    Put32(info, 0);
+    for (int64_t v :
+         {int64_t(1), int64_t(runs.size()), int64_t(2835), int64_t(2835), int64_t(2), int64_t(0)})
+        Put32(info, v);  // RLE8, its size, 72 dpi, two colours
     const QByteArray palette("\xff\x00\x00\x00\x00\x00\xff\x00", 8);  // B G R 0
     QByteArray file("BM");
     Put32(file, 14 + info.size() + palette.size() + runs.size());
@@ -55,14 +49,26 @@ QImage Load(const QString& path) {
 }  // namespace
 
 TEST(BmpRunLength, SkippedPixelsAreColourZero) {
-    const imaging::LoadResult r = imaging::LoadPictureData(SkippingRle8(), kLarge);
-    ASSERT_TRUE(r.picture) << r.error.toStdString();
-    const QImage img = r.picture->image.convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(img.size(), QSize(4, 2));
-    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
-    const QRgb want[2][4] = {{blue, blue, blue, red}, {red, red, blue, blue}};
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(img.pixel(x, y), want[y][x]) << x << "," << y;
+    const struct {
+        int height;
+        QByteArray runs;
+        const char* rows;  // top row first: b blue, r red
+    } cases[] = {
+        // Two red; a delta to x 3 of the top row, one red there; the rest skipped.
+        {2, QByteArray("\x02\x01\x00\x02\x01\x01\x01\x01\x00\x01", 10),
+         "bbbr"
+         "rrbb"},
+        {1, QByteArray("\x01\x01\x00\x01", 4), "rbbb"},  // one row, ended early
+    };
+    for (const auto& c : cases) {
+        const imaging::LoadResult r = imaging::LoadPictureData(Rle8(c.height, c.runs), kLarge);
+        ASSERT_TRUE(r.picture) << r.error.toStdString();
+        const QImage img = r.picture->image.convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(img.size(), QSize(4, c.height));
+        for (int i = 0; i < 4 * c.height; ++i) {
+            const QRgb want = c.rows[i] == 'r' ? qRgb(255, 0, 0) : qRgb(0, 0, 255);
+            EXPECT_EQ(img.pixel(i % 4, i / 4), want) << i % 4 << "," << i / 4;
+        }
     }
 }
 

@@ -116,6 +116,13 @@ TEST(WmfHeader, NaturalSizeAndImageSizeFromFrameWindowOrMappingMode) {
          5292,
          2646},
         {"plain: physical mapping mode", lometric.plain(), 1, {4000, 4000}, {96, 96}, 2540, 2540},
+        {"a sliver shrunk below a pixel keeps one row",
+         Wmf().placeable(0, 0, 8000, 1, 96),
+         1,
+         {2000, 2000},
+         {2000, 1},
+         211667,
+         26},
     };
     for (const auto& c : cases) {
         const Rendered r = Render(c.bytes, c.ratio, c.max);
@@ -369,14 +376,15 @@ TEST(WmfPalette, IndicesFollowTheSelectedPaletteAsTheFileChangesIt) {
 
 // ---- text ----
 
-Wmf TextPicture(int height, int align, int bkMode = 1, const char* face = "Arial") {
+Wmf TextPicture(int height, int align, int bkMode = 1, const char* face = "Arial",
+                const QByteArray& text = "HHHH") {
     Wmf w;
     w.font(height, face)
         .select(0)
         .rec(0x012E, {align})
         .rec(0x0102, {bkMode})
         .rec(0x0201, {Wmf::lo(kGreen), 0});
-    w.textOut(100, 50, "HHHH");
+    w.textOut(100, 50, text);
     return w;
 }
 
@@ -393,6 +401,11 @@ TEST(WmfText, AlignmentPlacesTheTextAroundThePoint) {
     ASSERT_FALSE(ink.isEmpty());
     EXPECT_NEAR(ink.bottom(), 49, 1);
     EXPECT_NEAR(ink.center().x(), 100, 3);
+    // TA_RIGHT ends the text at the point; the advances are the font's, unkerned as on the
+    // platform that wrote the file, or kerned pairs would stop short of it.
+    ink = InkBox(
+        Render(TextPicture(-40, 2, 1, "Arial", "AVAVAVAVAV").placeable(0, 0, 400, 200, 96)).image);
+    EXPECT_NEAR(ink.right(), 100, 2);
 }
 
 TEST(WmfText, PositiveHeightIsTheCellOfTheNamedFont) {
@@ -480,6 +493,15 @@ TEST(WmfText, FollowsTheMapping) {
     const int half =
         InkBox(Render(TextPicture(-40, 0).placeable(0, 0, 400, 200, 192)).image).height();
     EXPECT_NEAR(half * 2, full, 3);
+    // The font's own advances, never rounded to whole pixels letter by letter: a line of text
+    // twice the size is twice as long.
+    const auto length = [](int height) {
+        const QByteArray line(60, 'l');
+        return InkBox(Render(TextPicture(height, 0, 1, "Arial", line).placeable(0, 0, 800, 200, 96))
+                          .image)
+            .width();
+    };
+    EXPECT_NEAR(length(-22), 2 * length(-11), 4);
 }
 
 TEST(WmfText, ExtTextOutBoxIsFilledAndClips) {
@@ -495,6 +517,17 @@ TEST(WmfText, ExtTextOutBoxIsFilledAndClips) {
     const QRect ink = InkBox(r.image);
     EXPECT_EQ(ink.left(), 100);
     EXPECT_EQ(ink.right(), 149);  // nothing of the last letters beyond the box
+}
+
+TEST(WmfText, ExtTextOutReadsABoxOnlyForOpaqueOrClipped) {
+    const auto draw = [](int options) {
+        Wmf w;
+        w.font(-40).select(0).rec(0x0102, {1}).extTextOut(20, 20, options, "HHHH", {30, 30});
+        return Render(w.placeable(0, 0, 250, 100, 96)).image;
+    };
+    const QImage plain = draw(0);
+    ASSERT_FALSE(InkBox(plain).isEmpty());
+    EXPECT_EQ(draw(1), plain);  // ETO_GRAYED: no box follows
 }
 
 TEST(WmfText, ExtTextOutVerticalOffsetsRaiseTheNextCharacter) {

@@ -2,6 +2,7 @@
 #include "common/Units.h"
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
+#include "tests/support/CallLog.h"
 
 #include <gtest/gtest.h>
 #include <QPainter>
@@ -40,7 +41,9 @@ TEST(ImageControl, RefusedMovesKeepThePreviousRectangle) {
     EXPECT_EQ(before, QRect(10, 20, 100, 50));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
+    testsupport::CallLog log;
     EXPECT_FALSE(w.img->Move(0, 0, -1, 10));
+    EXPECT_EQ(log.lines, QStringList{"img move refused"});
     EXPECT_FALSE(w.img->Move(0, 0, 10, -1));
     EXPECT_FALSE(w.img->Move(nan, 0, 10, 10));
     EXPECT_FALSE(w.img->Move(0, 0, inf, 10));

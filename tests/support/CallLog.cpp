@@ -11,7 +11,8 @@ CallLog::CallLog() {
                            : call.kind == Kind::Show ? "show"
                            : call.kind == Kind::Move ? "move"
                                                      : "picture";
-        lines << call.control->objectName() + QLatin1Char(' ') + QLatin1String(what);
+        lines << call.control->objectName() + QLatin1Char(' ') + QLatin1String(what) +
+                     QLatin1String(call.done ? "" : " refused");
         if (call.kind == Kind::Move) {
             moves.push_back(call);
         }
