@@ -235,6 +235,46 @@ TEST(WmfShapes, PieFillsItsQuarter) {
     ExpectPixels(r, {{70, 30, kBlue}, {30, 30, kClear}, {70, 70, kClear}});
 }
 
+TEST(WmfShapes, SetPixelAndPolyPolygonPutPointsWhereTheRecordSays) {
+    Wmf w;
+    w.pen(5, 0, 0).select(0).brush(0, kBlue).select(1);
+    w.rec(0x041F, {Wmf::lo(kRed), 0, 70, 20});  // SetPixel: colour, y, x
+    // One square, then words past its points that a reader must not take for another polygon.
+    w.rec(0x0538, {1, 4, 10, 10, 40, 10, 40, 40, 10, 40, 60, 60, 90, 60, 90, 90});
+    ExpectPixels(Render(Square100(w)),
+                 {{20, 70, kRed}, {70, 20, kClear}, {25, 25, kBlue}, {80, 70, kClear}});
+}
+
+TEST(WmfShapes, RegionsFillAndFrameTheirScansOnly) {
+    // One scan, rows 10-89, covering x 10-29 and 70-89: the gap between is not in the region.
+    const std::initializer_list<int> region{0,  6, 0,  0,  0,  1,  0,  10, 10, 90,
+                                            90, 4, 10, 90, 10, 30, 70, 90, 4};
+    Wmf fill;
+    fill.brush(0, kRed).rec(0x06FF, region).rec(0x0228, {1, 0});  // FillRegion(region, brush)
+    ExpectPixels(
+        Render(Square100(fill)),
+        {{10, 10, kRed}, {29, 89, kRed}, {50, 50, kClear}, {80, 50, kRed}, {90, 50, kClear}});
+    Wmf frame;  // FrameRegion: 3 wide, 2 high inside each part's edge
+    frame.brush(0, kRed).rec(0x06FF, region).rec(0x0429, {1, 0, 2, 3});
+    ExpectPixels(Render(Square100(frame)), {{12, 50, kRed},
+                                            {13, 50, kClear},
+                                            {27, 50, kRed},
+                                            {26, 50, kClear},
+                                            {20, 11, kRed},
+                                            {20, 12, kClear},
+                                            {20, 88, kRed},
+                                            {20, 87, kClear},
+                                            {50, 50, kClear}});
+    // A step: rows 10-49 from x 30, rows 50-89 from x 10. Just inside the inner corner nothing
+    // is edge, 3 px wide and 1 px high.
+    Wmf step;
+    step.brush(0, kRed)
+        .rec(0x06FF,
+             {0, 6, 0, 0, 0, 2, 0, 10, 10, 90, 90, 2, 10, 50, 30, 90, 2, 2, 50, 90, 10, 90, 2})
+        .rec(0x0429, {1, 0, 1, 3});
+    ExpectPixels(Render(Square100(step)), {{32, 50, kClear}, {31, 20, kRed}, {12, 60, kRed}});
+}
+
 TEST(WmfShapes, HatchedAndPatternBrushesFillWithTheirPattern) {
     // HS_CROSS in red on the opaque white background; then an 8 x 8 one-bit checkerboard.
     Wmf w;
