@@ -223,10 +223,12 @@ TEST(LoaderColour, CmykInksBecomeTheirRgbColours) {
     for (bool adobe : {true, false}) {
         const LoadResult cyan = LoadPictureData(CmykJpeg(255, 0, 0, 0, adobe), kScreen);
         ASSERT_TRUE(cyan.picture) << cyan.error.toStdString();
-        const QRgb c = cyan.picture->image.pixel(8, 8);
-        EXPECT_LT(qRed(c), 10) << adobe;
-        EXPECT_GT(qGreen(c), 245) << adobe;
-        EXPECT_GT(qBlue(c), 245) << adobe;
+        for (const QPoint at : {QPoint(0, 0), QPoint(8, 8), QPoint(15, 15)}) {  // every column
+            const QRgb c = cyan.picture->image.pixel(at);
+            EXPECT_LT(qRed(c), 10) << adobe << " " << at.x();
+            EXPECT_GT(qGreen(c), 245) << adobe << " " << at.x();
+            EXPECT_GT(qBlue(c), 245) << adobe << " " << at.x();
+        }
         const LoadResult grey = LoadPictureData(CmykJpeg(0, 0, 0, 128, adobe), kScreen);
         ASSERT_TRUE(grey.picture);
         EXPECT_NEAR(qGreen(grey.picture->image.pixel(8, 8)), 127, 3) << adobe;
