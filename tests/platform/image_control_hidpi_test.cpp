@@ -46,12 +46,16 @@ TEST(HighDpi, NaturalSizeIsOnePicturePixelPerDevicePixel) {
     ASSERT_TRUE(w.img->Move(150, 150, n.width, n.height));
     EXPECT_EQ(w.img->Surface()->size(), QSize(100, 50));  // device-independent pixels
 
-    const QImage drawn = w.img->Surface()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(drawn.size(), QSize(200, 100));
-    int differing = 0;
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 200; ++x) differing += drawn.pixel(x, y) != board.pixel(x, y);
-    EXPECT_EQ(differing, 0) << "drawn with device pixels, not blurred";
+    for (const bool stretch : {true, false}) {  // a stretched fit, and the natural size as is
+        w.img->SetStretch(stretch);
+        const QImage drawn =
+            w.img->Surface()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(drawn.size(), QSize(200, 100));
+        int differing = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x) differing += drawn.pixel(x, y) != board.pixel(x, y);
+        EXPECT_EQ(differing, 0) << "drawn with device pixels, not blurred; stretch " << stretch;
+    }
     w.Unload();
 }
 
