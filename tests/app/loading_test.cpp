@@ -33,10 +33,7 @@ protected:
             testfiles::WriteSolidPicture(dir.path(), "red.bmp", 96, 48, 0xff0000));
         blue = QDir::toNativeSeparators(
             testfiles::WriteSolidPicture(dir.path(), "blue.JPG", 48, 96, 0x0000ff));
-        platform::SetMousePointerObserver([this](int code) {
-            pointer << code;
-            tagsWhenPointerChanged << form->img1->Tag() + "|" + form->img2->Tag();
-        });
+        platform::SetMousePointerObserver([this](int code) { pointer << code; });
     }
     void TearDown() override {
         platform::SetMousePointerObserver({});
@@ -62,7 +59,6 @@ protected:
     frmDuvix* form = nullptr;
     QString red, blue;
     QList<int> pointer;
-    QStringList tagsWhenPointerChanged;
 };
 
 TEST_F(Loading, WindowDropGoesByTheHalfItLandsOn) {
@@ -119,14 +115,6 @@ TEST_F(Loading, OnlyTheFirstFileOfADropCounts) {
     Drop(form->Client(), QPoint(10, 10), Files({red, blue}));
     EXPECT_EQ(form->img1->Tag(), red);
     EXPECT_TRUE(form->img2->Tag().isEmpty());
-}
-
-TEST_F(Loading, HourglassCoversTheLoadOnly) {
-    Drop(form->Client(), QPoint(10, 10), Files({red}));
-    EXPECT_EQ(pointer, (QList<int>{platform::kPointerHourglass, platform::kPointerDefault}));
-    EXPECT_EQ(tagsWhenPointerChanged.value(0), "|") << "hourglass before the load";
-    EXPECT_EQ(tagsWhenPointerChanged.value(1), red + "|") << "default pointer after it";
-    EXPECT_EQ(platform::MousePointer(), platform::kPointerDefault);
 }
 
 TEST_F(Loading, AFileWithAnEndingNotOnTheListIsNotLoaded) {
