@@ -635,6 +635,29 @@ TEST(WmfBitmap, StretchDibitsKeepsRowOrderAndScales) {
     ExpectPixels(r, {{25, 75, kRed}, {75, 75, kGreen}, {25, 25, kBlue}, {75, 25, kBlack}});
 }
 
+TEST(WmfBitmap, RasterOperationsMaskOrInvertTheBitmap) {
+    // Over a blue square, a bitmap whose left pixel is the operation's neutral colour.
+    constexpr uint32_t kWhite = 0xFFFFFF, kCyan = 0xFFFF00;
+    const struct {
+        uint32_t rop, left, right;
+        int64_t leftShows, rightShows;
+    } cases[] = {
+        {0x008800C6, kWhite, kRed, kBlue, kRed},    // SRCAND: white lets the square through
+        {0x00EE0086, kBlack, kRed, kBlue, kRed},    // SRCPAINT: so does black
+        {0x00330008, kBlack, kRed, kWhite, kCyan},  // NOTSRCCOPY: inverted
+    };
+    for (const auto& c : cases) {
+        QByteArray p;
+        Wmf::put32(p, c.rop);
+        for (int v : {0, 1, 2, 0, 0, 100, 100, 0, 0}) Wmf::put16(p, uint16_t(v));
+        p += Dib24(2, 1, {c.left, c.right});
+        Wmf w;
+        w.pen(5, 0, 0).select(0).brush(0, kBlue).select(1).rectangle(0, 0, 101, 101);
+        ExpectPixels(Render(Square100(w.raw(0x0F43, p))),
+                     {{25, 50, c.leftShows}, {75, 50, c.rightShows}});
+    }
+}
+
 TEST(WmfBitmap, MonochromeDibUsesItsColourTable) {
     QByteArray dib = DibHeader(8, 1, 1);
     Wmf::put32(dib, 0x0000FF00);  // index 0: green (blue, green, red, 0)
