@@ -570,6 +570,14 @@ TEST(WmfText, ExtTextOutReadsABoxOnlyForOpaqueOrClipped) {
     EXPECT_EQ(draw(1), plain);  // ETO_GRAYED: no box follows
 }
 
+TEST(WmfText, TextOutCutBeforeItsPointDrawsNothing) {
+    Wmf w;
+    QByteArray p;
+    Wmf::put16(p, 4);
+    w.font(-40).select(0).rec(0x0102, {1}).raw(0x0521, p + "HHHH");
+    EXPECT_TRUE(InkBox(Render(w.placeable(0, 0, 200, 100, 96)).image).isEmpty());
+}
+
 TEST(WmfText, ExtTextOutVerticalOffsetsRaiseTheNextCharacter) {
     // ETO_PDY: (dx, dy) pairs; a positive dy moves the next character up.
     Wmf w;
