@@ -347,9 +347,14 @@ TEST(WmfState, ClipRectanglesClip) {
     w.pen(5, 0, 0).select(0).brush(0, kRed).select(1);
     w.rec(0x0416, {100, 50, 0, 0});   // IntersectClipRect: keep the left half
     w.rec(0x0415, {60, 40, 40, 10});  // ExcludeClipRect: punch a hole
+    Wmf moved = w;
     w.rectangle(0, 0, 100, 100);
-    const Rendered r = Render(Square100(w));
-    ExpectPixels(r, {{5, 50, kRed}, {75, 50, kClear}, {25, 50, kClear}, {25, 80, kRed}});
+    ExpectPixels(Render(Square100(w)),
+                 {{5, 50, kRed}, {75, 50, kClear}, {25, 50, kClear}, {25, 80, kRed}});
+    moved.rec(0x0220, {10, 50}).rectangle(0, 0, 100, 100);  // OffsetClipRgn: 50 right, 10 down
+    ExpectPixels(
+        Render(Square100(moved)),
+        {{55, 50, kRed}, {5, 50, kClear}, {75, 60, kClear}, {75, 5, kClear}, {75, 80, kRed}});
 }
 
 TEST(WmfState, NewObjectsTakeTheLowestFreeSlot) {
