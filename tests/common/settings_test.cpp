@@ -219,6 +219,7 @@ TEST_F(SettingsTest, WriteKeepsOtherSectionsKeysAndComments) {
         "[frmDuvix]\n"
         "; the last folder\n"
         "Path=/old\n"
+        "Text=<<<END\n"  // a value, not the start of lines that run to an END
         "Zoom=3\n"
         "\n"
         "; about the viewer\n"
@@ -247,6 +248,7 @@ TEST_F(SettingsTest, WriteKeepsOtherSectionsKeysAndComments) {
         << "a new section goes after everything that was there";
     EXPECT_EQ(Read("frmDuvix", "Path", "d"), "/new");
     EXPECT_EQ(Read("frmDuvix", "Zoom", "d"), "3");
+    EXPECT_EQ(Read("frmDuvix", "Text", "d"), "<<<END");
     EXPECT_EQ(Read("frmDuvix", "Added", "d"), "a");
     EXPECT_EQ(Read("frmViewer", "Path", "d"), "/viewer");
     EXPECT_EQ(Read("frmViewer", "Quoted", "d"), "  spaced  ");
