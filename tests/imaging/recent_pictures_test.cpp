@@ -10,24 +10,18 @@
 #include <QTest>
 
 #include <functional>
-#include <vector>
 
-using imaging::DisplayTarget;
-using imaging::LoadRecentPictureFile;
+using namespace imaging;
 
 namespace {
 
 const DisplayTarget kScreen{QSize(800, 600), 1.0};
 
-qint64 Key(const imaging::LoadResult& r) { return r.picture ? r.picture->image.cacheKey() : 0; }
+qint64 Key(const LoadResult& r) { return r.picture ? r.picture->image.cacheKey() : 0; }
 
 class RecentPictures : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        imaging::ForgetRecentPictures();
-        path = testfiles::WriteSolidPicture(dir.path(), "p.bmp", 300, 200, 0xff0000);
-    }
+    void SetUp() override { ForgetRecentPictures(); }
     void Touch(int seconds) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
@@ -35,73 +29,57 @@ protected:
                                   QFileDevice::FileModificationTime));
     }
     QTemporaryDir dir;
-    QString path;
+    QString path = testfiles::WriteSolidPicture(dir.path(), "p.bmp", 300, 200);
 };
 
-TEST_F(RecentPictures, AnUnchangedFileIsNotReadAgain) {
+TEST_F(RecentPictures, AnUnchangedFileIsNotReadAgainForTheSameTarget) {
     const qint64 first = Key(LoadRecentPictureFile(path, kScreen));
     ASSERT_NE(first, 0);
     EXPECT_EQ(Key(LoadRecentPictureFile(path, kScreen)), first);
-    // Another target is another picture.
-    const DisplayTarget small{QSize(100, 100), 1.0};
-    const imaging::LoadResult other = LoadRecentPictureFile(path, small);
-    EXPECT_NE(Key(other), first);
-    EXPECT_EQ(other.picture->image.size(), QSize(100, 67));
-    EXPECT_EQ(imaging::RecentPictureCount(), 2);
+    const DisplayTarget others[] = {
+        {QSize(100, 100), 1.0}, {QSize(800, 600), 2.0}, {QSize(800, 600), 1.0, true}};
+    for (const DisplayTarget& t : others) EXPECT_NE(Key(LoadRecentPictureFile(path, t)), first);
+    EXPECT_EQ(LoadRecentPictureFile(path, others[0]).picture->image.size(), QSize(100, 67));
+    EXPECT_EQ(RecentPictureCount(), 4);
+    // Only the last few are kept.
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
+        LoadRecentPictureFile(testfiles::WriteSolidPicture(dir.path(), name, 20, 20), kScreen);
+    EXPECT_EQ(RecentPictureCount(), 4);
+    EXPECT_NE(Key(LoadRecentPictureFile(path, kScreen)), first);
 }
 
 TEST_F(RecentPictures, ChangedOrVanishedFilesAreReadAgain) {
     const qint64 first = Key(LoadRecentPictureFile(path, kScreen));
     Touch(10);  // same bytes, new time
-    const qint64 second = Key(LoadRecentPictureFile(path, kScreen));
-    EXPECT_NE(second, first);
+    EXPECT_NE(Key(LoadRecentPictureFile(path, kScreen)), first);
 
-    testfiles::WriteSolidPicture(dir.path(), "p.bmp", 200, 300, 0x0000ff);  // same size in bytes
+    testfiles::WriteSolidPicture(dir.path(), "p.bmp", 200, 300);  // as many bytes
     Touch(20);
-    const imaging::LoadResult blue = LoadRecentPictureFile(path, kScreen);
-    ASSERT_TRUE(blue.picture);
-    EXPECT_EQ(blue.picture->naturalPixels, QSize(200, 300));
-    EXPECT_EQ(qBlue(blue.picture->image.pixel(10, 10)), 255);
+    const LoadResult again = LoadRecentPictureFile(path, kScreen);
+    ASSERT_TRUE(again.picture);
+    EXPECT_EQ(again.picture->naturalPixels, QSize(200, 300));
 
     ASSERT_TRUE(QFile::remove(path));
     EXPECT_FALSE(LoadRecentPictureFile(path, kScreen).picture);
-}
-
-TEST_F(RecentPictures, OnlyAFewPicturesAreKept) {
-    for (int i = 0; i < 8; ++i) {
-        const QString p =
-            testfiles::WriteSolidPicture(dir.path(), QString("n%1.bmp").arg(i), 20, 20);
-        ASSERT_TRUE(LoadRecentPictureFile(p, kScreen).picture);
-    }
-    EXPECT_LE(imaging::RecentPictureCount(), 4);
 }
 
 // Preparations run on the worker; what the asking thread keeps is what it asked for last, and
 // only while the file is the one that was read.
 TEST_F(RecentPictures, PreparedPicturesAreKeptOnlyWhileStillWanted) {
     const QString other = testfiles::WriteSolidPicture(dir.path(), "q.jpg", 640, 480);
-    struct Case {
-        const char* what;
-        std::function<void(imaging::PicturePreparer&)> ask;
-        std::vector<QString> kept;
+    // One per pane; a newer load of the pane wins; a stopped one goes.
+    const std::pair<std::function<void(PicturePreparer&)>, int> cases[] = {
+        {[&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(2, other, kScreen); }, 2},
+        {[&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(1, other, kScreen); }, 1},
+        {[&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(2, other, kScreen), p.Stop(path); },
+         1},
     };
-    const std::vector<Case> cases{
-        {"one per pane",
-         [&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(2, other, kScreen); },
-         {path, other}},
-        {"a newer load of the pane wins",
-         [&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(1, other, kScreen); },
-         {other}},
-        {"stopped",
-         [&](auto& p) { p.Prepare(1, path, kScreen), p.Prepare(2, other, kScreen), p.Stop(path); },
-         {other}},
-    };
-    for (const Case& c : cases) {
-        imaging::ForgetRecentPictures();
-        imaging::PicturePreparer preparer;
-        c.ask(preparer);  // the answers come in queued calls, after this
-        ASSERT_TRUE(QTest::qWaitFor([&] { return preparer.Pending() == 0; }, 10000)) << c.what;
-        EXPECT_EQ(imaging::RecentPictureCount(), static_cast<int>(c.kept.size())) << c.what;
+    for (const auto& [ask, kept] : cases) {
+        ForgetRecentPictures();
+        PicturePreparer preparer;
+        ask(preparer);  // the answers come in queued calls, after this
+        ASSERT_TRUE(QTest::qWaitFor([&] { return preparer.Pending() == 0; }, 10000)) << kept;
+        EXPECT_EQ(RecentPictureCount(), kept);
     }
 }
 
@@ -113,7 +91,7 @@ TEST_F(RecentPictures, PreparationsRaceTheWindowsOwnLoads) {
         if (files.size() == 4) break;
     }
     ASSERT_EQ(files.size(), 4u);
-    imaging::PicturePreparer preparer;
+    PicturePreparer preparer;
     for (int i = 0; i < 24; ++i) {
         const QString& file = files[i % files.size()];
         preparer.Prepare(1 + i % 2, file, kScreen);
@@ -125,30 +103,9 @@ TEST_F(RecentPictures, PreparationsRaceTheWindowsOwnLoads) {
         QTest::qWait(i % 4 == 0 ? 1 : 0);
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return preparer.Pending() == 0; }, 30000));
-    const imaging::LoadResult last = LoadRecentPictureFile(path, kScreen);
+    const LoadResult last = LoadRecentPictureFile(path, kScreen);
     ASSERT_TRUE(last.picture);
     EXPECT_EQ(last.picture->naturalPixels, QSize(300, 200));
-}
-
-TEST(ReduceToFit, AJpegForAnExactSizeIsReducedBeyondItsDctScale) {
-    QTemporaryDir dir;
-    const QString big = testfiles::WriteSolidPicture(dir.path(), "big.jpg", 4000, 2000);
-    DisplayTarget t{QSize(800, 600), 1.0};
-    const imaging::LoadResult dct = imaging::LoadPictureFile(big, t);
-    ASSERT_TRUE(dct.picture);
-    EXPECT_EQ(dct.picture->image.size(), QSize(1000, 500));
-    t.reduceToFit = true;
-    const imaging::LoadResult exact = imaging::LoadPictureFile(big, t);
-    ASSERT_TRUE(exact.picture);
-    EXPECT_EQ(exact.picture->image.size(), QSize(800, 400));
-    EXPECT_EQ(exact.picture->naturalPixels, QSize(4000, 2000));
-    EXPECT_EQ(exact.picture->decodedPixels, QSize(1000, 500));
-    EXPECT_EQ(exact.picture->image.pixel(400, 200), dct.picture->image.pixel(500, 250));
-
-    imaging::StopFlag stop{true};
-    const imaging::LoadResult stopped = imaging::LoadPictureFile(big, t, &stop);
-    EXPECT_FALSE(stopped.picture);
-    EXPECT_EQ(stopped.error, "stopped");
 }
 
 }  // namespace
