@@ -1,17 +1,21 @@
-// Writes keys k0 .. k<count - 1> of one section into a settings file, one write each, as a
-// second program sharing the file would. Exits with the number of writes refused.
+// Another program using the settings file. Without arguments it prints the path it derives for
+// that file; given FILE SECTION COUNT it writes keys k0 .. k<COUNT - 1> of that section, one
+// write each, and exits with the number of writes refused.
+#include "common/mCommon.h"
 #include "platform/PrivateProfile.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 1)
+        return std::fputs(mCommon::DefaultIniPath().toUtf8().constData(), stdout) < 0;
     if (args.size() != 4) return 255;
-    const int count = args[3].toInt();
     int refused = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < args[3].toInt(); ++i) {
         const QString key = QStringLiteral("k%1").arg(i);
         if (!platform::WritePrivateProfileText(args[2], key, key, args[1])) ++refused;
     }
