@@ -1,77 +1,84 @@
-// The image control: refused moves, stretched drawing and its transparent background.
+// The image control on a screen of device pixel ratio 2: refused moves, and its picture drawn
+// with device pixels, over the window's own background.
 #include "common/Units.h"
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
 #include "tests/support/CallLog.h"
 
 #include <gtest/gtest.h>
-#include <QPainter>
+#include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
-#include <memory>
 
 namespace {
+
+// Before main builds the application.
+const bool kScaled = qputenv("QT_SCALE_FACTOR", "2");
+const QColor kBack(0x80, 0, 0);
 
 class Window : public platform::Form {
 public:
     Window() : platform::Form(QStringLiteral("frmTest")) {
-        SetBackColor(QColor(0x80, 0x80, 0x80));
+        SetBackColor(kBack);
         img = new platform::ImageControl(this, QStringLiteral("img"));
-        img->SetStretch(true);
     }
     platform::ImageControl* img;
 };
 
-// Red on its left third, blue on the rest.
-std::shared_ptr<const imaging::Picture> RedThenBlue(int w, int h) {
-    auto p = std::make_shared<imaging::Picture>();
-    p->image = QImage(w, h, QImage::Format_RGB32);
-    p->image.fill(Qt::red);
-    QPainter(&p->image).fillRect(w / 3, 0, w - w / 3, h, Qt::blue);
-    p->Width = units::PixelsToHimetric(w, 1.0);
-    p->Height = units::PixelsToHimetric(h, 1.0);
-    return p;
-}
-
 TEST(ImageControl, RefusedMovesKeepThePreviousRectangle) {
     Window w;
     ASSERT_TRUE(w.img->Move(150, 300, 1500, 750));
-    const QRect before = w.img->Surface()->geometry();  // pixels
-    EXPECT_EQ(before, QRect(10, 20, 100, 50));
+    EXPECT_EQ(w.img->Surface()->geometry(), QRect(10, 20, 100, 50));  // pixels
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
+    const double refused[][4] = {{0, 0, -1, 10}, {0, 0, 10, -1}, {nan, 0, 10, 10}, {0, 0, inf, 10}};
     testsupport::CallLog log;
-    EXPECT_FALSE(w.img->Move(0, 0, -1, 10));
-    EXPECT_EQ(log.lines, QStringList{"img move refused"});
-    EXPECT_FALSE(w.img->Move(0, 0, 10, -1));
-    EXPECT_FALSE(w.img->Move(nan, 0, 10, 10));
-    EXPECT_FALSE(w.img->Move(0, 0, inf, 10));
-    EXPECT_EQ(w.img->Surface()->geometry(), before);
+    for (const auto& m : refused) EXPECT_FALSE(w.img->Move(m[0], m[1], m[2], m[3]));
+    EXPECT_EQ(log.lines, QStringList(4, "img move refused"));
+    EXPECT_EQ(w.img->Surface()->geometry(), QRect(10, 20, 100, 50));
     EXPECT_FLOAT_EQ(w.img->Width(), 1500);
     EXPECT_TRUE(w.img->Move(0, 0, 0, 0)) << "an empty rectangle is a valid placement";
 }
 
-TEST(ImageControl, StretchesItsPictureAndShowsTheWindowElsewhere) {
+TEST(ImageControl, DrawsWithDevicePixelsAndReducesSmoothly) {
+    ASSERT_TRUE(kScaled && qApp->devicePixelRatio() == 2.0);
+    // A 1-px checkerboard blurs visibly under any enlargement or reduction.
+    QImage board(200, 100, QImage::Format_RGB32);
+    for (int y = 0; y < board.height(); ++y)
+        for (int x = 0; x < board.width(); ++x)
+            board.setPixel(x, y, (x + y) % 2 ? 0xff000000 : 0xffffffff);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("board.bmp");
+    ASSERT_TRUE(board.save(path, "BMP"));
+
     Window w;
     w.resize(300, 200);
     w.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.img->SetPicture(RedThenBlue(1000, 400));
-    ASSERT_TRUE(w.img->Move(300, 300, 1500, 750));  // 100 x 50 px at (20, 20)
-    const QImage shot = w.Client()->grab().toImage();
-    EXPECT_EQ(QColor(shot.pixel(25, 45)), QColor(Qt::red));
-    EXPECT_EQ(QColor(shot.pixel(115, 45)), QColor(Qt::blue));
-    EXPECT_EQ(QColor(shot.pixel(150, 45)), QColor(0x80, 0x80, 0x80)) << "outside the control";
-    // A smooth reduction averages the colours where they meet (source 330-340), it does not pick
-    // one.
-    const QColor mid(shot.pixel(53, 45));
-    EXPECT_GT(mid.red(), 0);
-    EXPECT_GT(mid.blue(), 0);
+    ASSERT_TRUE(w.img->LoadPicture(path));
+    const units::NaturalSize n =
+        units::NaturalSizeFromHimetric(w.img->PictureWidth(), w.img->PictureHeight());
+    ASSERT_TRUE(w.img->Move(150, 150, n.width, n.height));
+    EXPECT_EQ(w.img->Surface()->size(), QSize(100, 50));  // 200 x 100 device pixels
+    for (const bool stretch : {true, false}) {  // a stretched fit, and the natural size as is
+        w.img->SetStretch(stretch);
+        EXPECT_TRUE(w.img->Surface()->grab().toImage().convertToFormat(QImage::Format_RGB32) ==
+                    board)
+            << "blurred or misplaced; stretch " << stretch;
+    }
 
+    // Halved, every device pixel is the mean of four, across the whole control.
+    w.img->SetStretch(true);
+    ASSERT_TRUE(w.img->Move(150, 150, 750, 375));  // device pixels (20, 20) to (119, 69)
+    const QImage shot = w.Client()->grab().toImage();
+    for (const QPoint p : {QPoint(20, 20), QPoint(119, 69)})
+        EXPECT_NEAR(qGray(shot.pixel(p)), 128, 8);
+    EXPECT_EQ(QColor(shot.pixel(125, 40)), kBack) << "outside the control";
     w.img->SetPicture(nullptr);
-    const QImage empty = w.Client()->grab().toImage();
-    EXPECT_EQ(QColor(empty.pixel(25, 45)), QColor(0x80, 0x80, 0x80)) << "no background of its own";
+    EXPECT_EQ(QColor(w.Client()->grab().toImage().pixel(40, 40)), kBack)
+        << "no background of its own";
     w.Unload();
 }
 
