@@ -11,10 +11,11 @@ class CallLog {
 public:
     CallLog();
     ~CallLog();
-    CallLog(const CallLog&) = delete;
-    CallLog& operator=(const CallLog&) = delete;
 
-    void Clear();
+    void Clear() {
+        lines.clear();
+        moves.clear();
+    }
 
     // "img1 hide", "img1 show", "img1 move", "img1 picture", "pointer 11", "pointer 0".
     QStringList lines;

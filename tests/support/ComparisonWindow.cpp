@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QTest>
 
 #include "app/frmDuvix.h"
-#include "platform/Form.h"
 
 namespace testwindows {
 
@@ -14,7 +12,6 @@ void OpenComparisonWindow(frmDuvix*& form) {
     form = &platform::Instance<frmDuvix>();
     form->Load();
     form->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     ASSERT_TRUE(QTest::qWaitFor(
         [form] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); }, 5000));
 }
