@@ -32,14 +32,10 @@ Resources Compile() {
     QProcess rc;
     rc.setWorkingDirectory(tmp.path());  // icon paths must resolve through the include path
     // The host preprocessor stands in for MinGW's: the script uses nothing but #define.
-    const QString cpp = QStringLiteral(DUVIX_CPP);
-    if (!cpp.isEmpty()) {
-        rc.start(QStringLiteral(DUVIX_WINDRES),
-                 {"--preprocessor=" + cpp, "-I", kResources, "-i", kResources + "/duvix.rc", "-O",
-                  "res", "-o", tmp.filePath("duvix.res")});
-    }
-    if (!rc.waitForFinished(60000) || rc.exitStatus() != QProcess::NormalExit ||
-        rc.exitCode() != 0) {
+    rc.start(QStringLiteral(DUVIX_WINDRES),
+             {"--preprocessor=" DUVIX_CPP, "-I", kResources, "-i", kResources + "/duvix.rc", "-O",
+              "res", "-o", tmp.filePath("duvix.res")});
+    if (!rc.waitForFinished(60000) || rc.exitStatus() || rc.exitCode()) {
         ADD_FAILURE() << "windres failed (Debian packages binutils-mingw-w64-x86-64, cpp): "
                       << rc.errorString().toStdString() << rc.readAllStandardError().toStdString();
         return {};
@@ -63,16 +59,13 @@ Resources Compile() {
     return out;
 }
 
-TEST(ResourceScript, OnlyIconsAndTheVersionRecord) {
-    std::map<quint32, int> perType;
-    for (const auto& [key, data] : Compile()) ++perType[key.first];
-    EXPECT_EQ(perType, (std::map<quint32, int>{{kRtIcon, 16}, {kRtGroupIcon, 2}, {kRtVersion, 1}}));
-}
-
 // A group is the .ico directory with icon ids in place of file offsets. Putting the images
 // back must give the committed file byte for byte, as it keeps its images in directory order.
-TEST(ResourceScript, IconGroupsRebuildTheIconFiles) {
+TEST(ResourceScript, TwoIconGroupsRebuildTheIconFilesAndOneVersionRecordIsAllElse) {
     const Resources res = Compile();
+    std::map<quint32, int> perType;
+    for (const auto& entry : res) ++perType[entry.first.first];
+    EXPECT_EQ(perType, (std::map<quint32, int>{{kRtIcon, 16}, {kRtGroupIcon, 2}, {kRtVersion, 1}}));
     for (const auto& [groupId, file] : {std::pair(1u, "duvix.ico"), std::pair(2u, "viewer.ico")}) {
         SCOPED_TRACE(file);
         ASSERT_TRUE(res.count({kRtGroupIcon, groupId})) << "no icon group " << groupId;
@@ -83,9 +76,8 @@ TEST(ResourceScript, IconGroupsRebuildTheIconFiles) {
         for (int i = 0; i < n; ++i) {
             const auto icon = res.find({kRtIcon, U16(g, 6 + 14 * i + 12)});
             ASSERT_NE(icon, res.end()) << "group entry " << i << " refers to a missing icon";
-            QByteArray offset(4, 0);
-            qToLittleEndian(quint32(6 + 16 * n + images.size()), offset.data());
-            ico += g.mid(6 + 14 * i, 12) + offset;
+            ico += g.mid(6 + 14 * i, 12) + QByteArray(4, 0);
+            qToLittleEndian(quint32(6 + 16 * n + images.size()), ico.data() + ico.size() - 4);
             images += icon->second;
         }
         EXPECT_TRUE(ico + images == ReadAll(kResources + "/icons/" + file));
@@ -119,8 +111,8 @@ void Flatten(const QByteArray& d, qsizetype pos, const QString& parent, QStringL
 
 TEST(ResourceScript, VersionRecordHoldsExactlyTheWantedEntries) {
     const Resources res = Compile();
-    ASSERT_TRUE(res.count({kRtVersion, 1})) << "no version record 1";
-    ASSERT_GE(res.at({kRtVersion, 1}).size(), 6);
+    ASSERT_GE(res.count({kRtVersion, 1}) ? res.at({kRtVersion, 1}).size() : 0, 6)
+        << "no version record 1";
     QStringList lines;
     Flatten(res.at({kRtVersion, 1}), 0, {}, &lines);
     const QString root = "VS_VERSION_INFO", table = root + "/StringFileInfo/041004B0";

@@ -1,40 +1,25 @@
 # Resource checks need the generator, MinGW's resource compiler, desktop-file-validate and
 # the Debian packaging tools. A missing tool fails its test: it is never skipped.
-
 find_program(DUVIX_WINDRES x86_64-w64-mingw32-windres)
 find_program(DUVIX_CPP cpp)
-foreach(_tool DUVIX_WINDRES DUVIX_CPP)
-  if(NOT ${_tool})
-    set(${_tool} "")
-  endif()
-endforeach()
-
 set(_res_dir ${PROJECT_SOURCE_DIR}/resources)
-target_compile_definitions(resources_icons_test PRIVATE
-  DUVIX_RESOURCES_DIR="${_res_dir}"
+target_compile_definitions(resources_icons_test PRIVATE DUVIX_RESOURCES_DIR="${_res_dir}"
   DUVIX_ICONGEN="$<TARGET_FILE:duvix-icongen>")
 add_dependencies(resources_icons_test duvix-icongen)
 if(TARGET resources_rc_test)
-  target_compile_definitions(resources_rc_test PRIVATE
-    DUVIX_RESOURCES_DIR="${_res_dir}"
-    DUVIX_WINDRES="${DUVIX_WINDRES}"
-    DUVIX_CPP="${DUVIX_CPP}")
+  target_compile_definitions(resources_rc_test PRIVATE DUVIX_RESOURCES_DIR="${_res_dir}"
+    DUVIX_WINDRES="${DUVIX_WINDRES}" DUVIX_CPP="${DUVIX_CPP}")
 endif()
-
-set(_pkg_script ${CMAKE_CURRENT_LIST_DIR}/check_package.sh)
 if(WIN32)
   return()  # the rest checks the Linux desktop entry, package, metadata and manual pages
 endif()
-add_test(NAME resources.desktop_entry
-  COMMAND sh ${_pkg_script} desktop ${_res_dir}/duvix.desktop)
+set(_pkg sh ${CMAKE_CURRENT_LIST_DIR}/check_package.sh)
+add_test(NAME resources.desktop_entry COMMAND ${_pkg} desktop ${_res_dir}/duvix.desktop)
 # Builds the .deb from this build tree into a temporary folder and lists what it installs.
-add_test(NAME resources.deb_package
-  COMMAND sh ${_pkg_script} deb ${CMAKE_BINARY_DIR}/CPackConfig.cmake
-          "$<TARGET_EXISTS:duvix-picinfo>")
+add_test(NAME resources.deb_package COMMAND ${_pkg} deb ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+  "$<TARGET_EXISTS:duvix-picinfo>")
 set_tests_properties(resources.deb_package PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
-add_test(NAME resources.metainfo
-  COMMAND sh ${_pkg_script} metainfo ${_res_dir}/org.example.Duvix.metainfo.xml)
+add_test(NAME resources.metainfo COMMAND ${_pkg} metainfo ${_res_dir}/org.example.Duvix.metainfo.xml)
 add_test(NAME resources.manual_pages
-  COMMAND sh ${_pkg_script} man ${_res_dir}/man/duvix.1 ${_res_dir}/man/duvix-picinfo.1)
-add_test(NAME resources.licence
-  COMMAND sh ${_pkg_script} licence ${PROJECT_SOURCE_DIR})
+  COMMAND ${_pkg} man ${_res_dir}/man/duvix.1 ${_res_dir}/man/duvix-picinfo.1)
+add_test(NAME resources.licence COMMAND ${_pkg} licence ${PROJECT_SOURCE_DIR})

@@ -2,9 +2,7 @@
 # check_picinfo.sh DUVIX-PICINFO PICTURE [RUNNER]: the inspector's options and its refusals.
 # RUNNER starts a program of another system (Wine for the Windows build).
 set -u
-tool=$1
-picture=$2
-runner=${3:-}
+tool=$1 picture=$2 runner=${3:-}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # expect CODE STREAM PATTERN ARGS...: exit code, and PATTERN on stdout or stderr.
@@ -13,10 +11,9 @@ expect() {
     shift 3
     $runner "$tool" "$@" >out.raw 2>err.raw
     got=$?
-    tr -d '\r' <out.raw >out.txt
-    tr -d '\r' <err.raw >err.txt
-    [ "$got" = "$code" ] || fail "'$*' exits $got, not $code: $(cat out.txt err.txt)"
-    grep -q -- "$pattern" "$stream.txt" || fail "'$*' does not print '$pattern' on $stream: $(cat out.txt err.txt)"
+    tr -d '\r' <out.raw >out.txt && tr -d '\r' <err.raw >err.txt
+    [ "$got" = "$code" ] && grep -q -- "$pattern" "$stream.txt" ||
+        fail "'$*' exits $got (want $code and '$pattern' on $stream): $(cat out.txt err.txt)"
 }
 
 dir=$(mktemp -d)
