@@ -16,33 +16,18 @@ if(WIN32)
   set_tests_properties(e2e.windows PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
   return()
 endif()
-foreach(_case startup restore)
-  add_test(NAME e2e.${_case}
-           COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_startup.py $<TARGET_FILE:duvix> ${_art} ${_case})
-  set_tests_properties(e2e.${_case} PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
-endforeach()
-
-# The helper reads the X server's current cursor (XFixes) to see what a person sees.
+# The helper also reads the X server's cursor (XFixes), to see what a person sees.
 pkg_check_modules(E2E_X REQUIRED IMPORTED_TARGET x11 xfixes)
 add_executable(e2e_helper ${CMAKE_CURRENT_LIST_DIR}/e2e_helper.cpp)
 target_link_libraries(e2e_helper PRIVATE Qt6::Widgets PkgConfig::E2E_X)
 duvix_warnings(e2e_helper)
-add_test(NAME e2e.loading
-         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_loading.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
-set_tests_properties(e2e.loading PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
-add_test(NAME e2e.viewer
-         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_viewer.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
-set_tests_properties(e2e.viewer PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
-add_test(NAME e2e.busy_pointer
-         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_busy_pointer.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
-set_tests_properties(e2e.busy_pointer PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop)
-
+foreach(_route x11 busy_pointer)
+  add_test(NAME e2e.${_route} COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_x11.py ${_route}
+           $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
+endforeach()
 # The same program on a headless Weston compositor through Qt's wayland platform.
-add_executable(png_pixels ${CMAKE_CURRENT_LIST_DIR}/png_pixels.cpp)
-target_link_libraries(png_pixels PRIVATE Qt6::Gui)
-duvix_warnings(png_pixels)
-add_test(NAME e2e.wayland
-         COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_wayland.py $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper>
-                 $<TARGET_FILE:png_pixels> ${_art})
+add_test(NAME e2e.wayland COMMAND ${Python3_EXECUTABLE} ${_e2e}/e2e_wayland.py
+         $<TARGET_FILE:duvix> $<TARGET_FILE:e2e_helper> ${_art})
 # One desktop at a time: under load a second one starves the first one's start-up.
-set_tests_properties(e2e.wayland PROPERTIES TIMEOUT 180 RESOURCE_LOCK desktop)
+set_tests_properties(e2e.x11 e2e.busy_pointer e2e.wayland
+                     PROPERTIES TIMEOUT 300 RESOURCE_LOCK desktop)
