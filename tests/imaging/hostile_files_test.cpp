@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -21,22 +20,15 @@
 #include <unistd.h>
 #endif
 #include <atomic>
-#include <chrono>
-#include <ctime>
 #include <functional>
 #include <thread>
-#include <vector>
 
 namespace {
 
 using namespace imaging;
-using namespace std::chrono_literals;
 using testwmf::Wmf;
 
 const DisplayTarget kScreen{QSize(1920, 1080), 1.0};
-constexpr double kMaxSeconds = 2.0;
-// A metafile draws for one second at most, and finishes the step under way.
-constexpr double kMaxDrawingSeconds = 1.5;
 
 #ifdef _WIN32
 double ThreadCpuSeconds() {
@@ -68,17 +60,14 @@ long PeakMegabytes() {
 }
 #endif
 
-struct Measured {
-    LoadResult r;
-    double seconds;
-    long megabytes;  // growth of the peak
-};
-
-Measured Measure(const std::function<LoadResult()>& load) {
+// Loads within the CPU seconds and the growth of the peak memory given.
+LoadResult Measure(const std::function<LoadResult()>& load, double seconds, long megabytes) {
     const double start = ThreadCpuSeconds();
     const long before = PeakMegabytes();
     LoadResult r = load();
-    return {std::move(r), ThreadCpuSeconds() - start, PeakMegabytes() - before};
+    EXPECT_LT(ThreadCpuSeconds() - start, seconds) << r.error.toStdString();
+    EXPECT_LT(PeakMegabytes() - before, megabytes) << r.error.toStdString();
+    return r;
 }
 
 // A progressive greyscale JPEG whose 999 scans hold no data at all: each walks every block.
@@ -102,28 +91,24 @@ TEST(HostileJpeg, ScanFloodsAndEndlessBytesAreRefusedEarly) {
         {start, 2LL << 30},
         {start + QByteArray(64 << 20, '\xFF'), 2LL << 30}};
     for (const auto& [bytes, size] : files) {
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        ASSERT_TRUE(f.resize(std::max(size, f.size())));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) &&
+                    f.resize(std::max(size, f.size())));
         f.close();
-        const Measured m = Measure([&] { return LoadPictureFile(f.fileName(), kScreen); });
-        EXPECT_FALSE(m.r.picture);
-        EXPECT_LT(m.seconds, kMaxSeconds) << m.r.error.toStdString();
-        EXPECT_LT(m.megabytes, 300) << m.r.error.toStdString();
+        EXPECT_FALSE(
+            Measure([&] { return LoadPictureFile(f.fileName(), kScreen); }, 2.0, 300).picture);
     }
 }
 
 TEST(HostileMetafiles, EndlessDrawingStopsAtTheBudgetAndShowsWhatWasDrawn) {
     constexpr int kW = 1920 * 15, kH = 1080 * 15;  // twips: 1920 x 1080 pixels at ratio 1
     constexpr uint16_t kPolygon = 0x0324, kPolyline = 0x0325;
-    auto* rng = QRandomGenerator::global();
     Wmf dense;
     dense.brush(0, 0x00FF).select(0).pen(0, 45, 0).select(1);  // three pixels, round joins
     for (int i = 0; i < 6; ++i) {
         // Within a band, so the edges stay under what the player leaves out as absurd.
         std::vector<int> words{65535};
         for (int n = 0; n < 65535; ++n)
-            words.insert(words.end(), {rng->bounded(kW), 1500 + rng->bounded(2250)});
+            words.insert(words.end(), {n * 7919 % kW, 1500 + n * 6007 % 2250});
         dense.rec(kPolygon, words);
     }
     // Each outline holds just under the number of dashes above which it would be drawn solid.
@@ -152,10 +137,10 @@ TEST(HostileMetafiles, EndlessDrawingStopsAtTheBudgetAndShowsWhatWasDrawn) {
         {"pens", pens.placeable(0, 0, kW, kH, 1440, 65535)},
         {"regions", regions.placeable(0, 0, kW, kH, 1440, 64)}};
     for (const auto& [what, bytes] : files) {
-        const Measured m = Measure([&] { return LoadPictureData(bytes, kScreen); });
-        ASSERT_TRUE(m.r.picture) << what << ": " << m.r.error.toStdString();
-        EXPECT_EQ(m.r.picture->image.size(), QSize(1920, 1080)) << what;
-        EXPECT_LT(m.seconds, kMaxDrawingSeconds) << what;
+        SCOPED_TRACE(what);
+        // One second of drawing at most, finishing the step under way.
+        const LoadResult r = Measure([&] { return LoadPictureData(bytes, kScreen); }, 1.5, 1000);
+        EXPECT_EQ(r.picture.value().image.size(), QSize(1920, 1080));
     }
 }
 
@@ -164,42 +149,29 @@ TEST(HostileFiles, PipeSwappedInDuringLoadsNeverHangs) {
     QTemporaryDir dir;
     const QString target = testfiles::WriteSolidPicture(dir.path(), "picture.jpg", 32, 32);
     // The picture and a pipe exchange names back and forth.
-    const QByteArray to = QFile::encodeName(target), other = QFile::encodeName(dir.filePath("o"));
-    const QByteArray pipe = QFile::encodeName(dir.filePath("pipe"));
-    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
-    ASSERT_EQ(::link(pipe.constData(), other.constData()), 0);
-    std::atomic<bool> stop{false}, swapperEnded{false}, stuck{false};
+    const QByteArray to = QFile::encodeName(target), other = QFile::encodeName(dir.filePath("o")),
+                     pipe = QFile::encodeName(dir.filePath("pipe"));
+    ASSERT_TRUE(::mkfifo(pipe.constData(), 0600) == 0 &&
+                ::link(pipe.constData(), other.constData()) == 0);
+    std::atomic<bool> stop{false}, swapperEnded{false};
     std::atomic<int> swaps{0};
     std::thread swapper([&] {
         while (!stop && ::renameat2(AT_FDCWD, to.constData(), AT_FDCWD, other.constData(),
-                                    RENAME_EXCHANGE) == 0) {
+                                    RENAME_EXCHANGE) == 0)
             ++swaps;
-        }
         swapperEnded = true;
     });
-    // A load stuck on the pipe is a failure, let go by opening the pipe for writing.
-    std::thread releaser([&] {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        for (; !stop; std::this_thread::sleep_for(20ms)) {
-            if (std::chrono::steady_clock::now() < deadline) continue;
-            stuck = true;
-            const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) ::close(fd);
-        }
-    });
+    // A load stuck on the pipe never returns: the test's timeout fails it.
     int loaded = 0, refused = 0;
     for (int i = 0; i < 200; ++i) {
         // Each load starts while the swapper is at work, not in a pause between its turns.
         for (const int seen = swaps; swaps < seen + 2 && !swapperEnded;) std::this_thread::yield();
         const LoadResult r = LoadPictureFile(target, kScreen);
-        loaded += r.picture ? 1 : 0;
-        refused += r.error == "not a regular file" ? 1 : 0;
+        (r.picture ? loaded : refused) += r.picture || r.error == "not a regular file";
     }
     EXPECT_FALSE(swapperEnded) << "the swapper could not exchange the names";
     stop = true;
     swapper.join();
-    releaser.join();
-    EXPECT_FALSE(stuck) << "loads stuck on a pipe";
     EXPECT_EQ(loaded + refused, 200) << "a load saw neither the picture nor a pipe";
 }
 #endif

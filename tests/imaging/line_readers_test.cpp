@@ -1,22 +1,17 @@
-// The row-by-row BMP and GIF readers against Qt's full decode followed by the same reduction.
 #include "imaging/AreaReducer.h"
 #include "imaging/GifLzw.h"
 #include "imaging/LineReaders.h"
 #include "imaging/PictureLoaderDetail.h"
 #include "tests/support/TestFiles.h"
-
 #include <gtest/gtest.h>
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
-
 #include <cstring>
 #include <map>
 #include <random>
 
-using imaging::detail::AreaReducer;
-using imaging::detail::GifLzw;
-using imaging::detail::LineImage;
+using namespace imaging::detail;
 
 namespace {
 
@@ -24,16 +19,14 @@ namespace {
 QImage QtReduced(const QString& path, QSize box) {
     QImageReader reader(path);
     reader.setAutoTransform(false);
-    QImage image = reader.read();
-    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                            : QImage::Format_RGB32);
-    return image.scaled(imaging::detail::FitWithin(image.size(), box), Qt::IgnoreAspectRatio,
-                        Qt::SmoothTransformation);
+    QImage i = reader.read();
+    i.convertTo(i.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    return i.scaled(FitWithin(i.size(), box), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 double MeanAbsDifference(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     int64_t sum = 0;  // 32-bit rows have no padding
     const uchar *p = x.constBits(), *q = y.constBits();
     for (qsizetype i = 0; i < x.sizeInBytes(); ++i) sum += std::abs(p[i] - q[i]);
@@ -41,25 +34,20 @@ double MeanAbsDifference(const QImage& a, const QImage& b) {
 }
 
 std::optional<LineImage> Read(QIODevice* device, const QString& path, QSize box) {
-    return path.endsWith(".gif", Qt::CaseInsensitive) ? imaging::detail::ReadGifLines(device, box)
-                                                      : imaging::detail::ReadBmpRows(device, box);
+    return path.endsWith(".gif") ? ReadGifLines(device, box) : ReadBmpRows(device, box);
 }
 
-std::optional<LineImage> Read(const QString& path, QSize box) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? Read(&file, path, box) : std::nullopt;
-}
-
-// Every valid corpus picture the reader takes must look like the general path's result: the
-// same at natural size, and reduced within what Qt's own scaling differs from an exact area
-// average. Returns how many it took.
+// Returns how many valid corpus pictures the reader took; reduced ones may differ from Qt's
+// scaling only by what separates it from an exact area average.
 int CompareCorpus(const QString& format) {
     int taken = 0;
     for (const testfiles::CorpusRow& row : testfiles::CorpusRows(format)) {
         if (!row.note.startsWith("valid")) continue;
         SCOPED_TRACE(row.path.toStdString());
         for (const QSize box : {QSize(1920, 1080), QSize(37, 23)}) {
-            const std::optional<LineImage> lines = Read(row.path, box);
+            QFile file(row.path);
+            (void)file.open(QIODevice::ReadOnly);
+            const std::optional<LineImage> lines = Read(&file, row.path, box);
             if (!lines) continue;
             taken += box.width() == 1920 ? 1 : 0;
             const QImage expected = QtReduced(row.path, box);
@@ -73,47 +61,34 @@ int CompareCorpus(const QString& format) {
     return taken;
 }
 
-TEST(LineReaders, BmpRowsMatchQtOverTheCorpus) {
-    // Uncompressed palette, 24 and 32 bit files are read here; RLE, bit fields, OS/2 headers
-    // and 16 bit stay with Qt.
-    EXPECT_EQ(CompareCorpus("bmp"), 34);
-}
-
-TEST(LineReaders, GifLinesMatchQtOverTheCorpus) {
-    // Interlaced and animated ones too; only frames that do not cover their canvas stay with Qt.
-    EXPECT_EQ(CompareCorpus("gif"), 52);
-}
+// RLE, bit fields, OS/2 headers, 16 bit and GIF frames short of their canvas stay with Qt.
+TEST(LineReaders, BmpRowsMatchQtOverTheCorpus) { EXPECT_EQ(CompareCorpus("bmp"), 34); }
+TEST(LineReaders, GifLinesMatchQtOverTheCorpus) { EXPECT_EQ(CompareCorpus("gif"), 52); }
 
 TEST(LineReaders, DeclinedOrBrokenFilesLeaveTheDeviceWhereItWas) {
-    const auto declined = [](QIODevice& device, const QString& path) {
-        ASSERT_TRUE(device.open(QIODevice::ReadOnly)) << path.toStdString();
-        EXPECT_FALSE(Read(&device, path, QSize(100, 100))) << path.toStdString();
-        EXPECT_EQ(device.pos(), 0) << path.toStdString();
+    const auto declined = [](QByteArray bytes, const char* name) {
+        QBuffer device(&bytes);
+        ASSERT_TRUE(device.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(Read(&device, name, QSize(100, 100))) << name;
+        EXPECT_EQ(device.pos(), 0) << name;
     };
     const QString dir = testfiles::CorpusDir();
-    QFile rle(dir + "/bmp/bmpsuite/g/pal8rle.bmp");
-    QFile gif(dir + "/gif/wuffs/hippopotamus.interlaced.truncated.gif");
-    declined(rle, rle.fileName());
-    declined(gif, gif.fileName());
-    // Rows cut short, as a file shrinking under the reader would be: no half picture.
-    QByteArray bytes = testfiles::ReadBytes(dir + "/bmp/bmpsuite/g/rgb24.bmp");
-    bytes.chop(1000);
-    QBuffer cut(&bytes);
-    declined(cut, "cut.bmp");
+    declined(testfiles::ReadBytes(dir + "/bmp/bmpsuite/g/pal8rle.bmp"), "rle.bmp");
+    declined(testfiles::ReadBytes(dir + "/gif/wuffs/hippopotamus.interlaced.truncated.gif"), "a.gif");
+    // A file shrinking under the reader gives no half picture.
+    declined(testfiles::ReadBytes(dir + "/bmp/bmpsuite/g/rgb24.bmp").chopped(1000), "cut.bmp");
     // A V5 header's alpha mask is left to Qt; the same file without one is read here.
     QByteArray v5 = testfiles::ReadBytes(dir + "/bmp/image-rs-image/V5_A8_R8_G8_B8_Rgb.bmp");
-    QBuffer masked(&v5);
-    declined(masked, "masked.bmp");
+    declined(v5, "masked.bmp");
     v5.replace(14 + 52, 4, QByteArray(4, '\0'));
     QBuffer plain(&v5);
     ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(imaging::detail::ReadBmpRows(&plain, QSize(100, 100)));
+    EXPECT_TRUE(ReadBmpRows(&plain, QSize(100, 100)));
 }
 
 // Qt's scaling truncates where an exact average rounds, so the corpus cannot see the rounding.
 TEST(AreaReducer, EachOutputIsTheRoundedAreaAverageOfWhatItCovers) {
-    // Five pixels into two: the first output covers pixels 0, 1 and half of 2.
-    AreaReducer r(QSize(5, 1), QSize(2, 1), false, false);
+    AreaReducer r(QSize(5, 1), QSize(2, 1), false, false);  // 0, 1 and half of 2 make the first
     const uint32_t row[5] = {0x000000, 0x0000A0, 0x000064, 0x0000FF, 0x000010};
     r.AddRow32(row);
     const QImage out = r.Take();
@@ -121,8 +96,7 @@ TEST(AreaReducer, EachOutputIsTheRoundedAreaAverageOfWhatItCovers) {
     EXPECT_EQ(out.pixel(1, 0), qRgb(0, 0, (0x64 + 2 * 0xFF + 2 * 0x10 + 2) / 5));
 }
 
-// A plain GIF LZW encoder: codes LSB first, the width grows once the table passes a power
-// of two, and a full table is either cleared or kept (a "deferred clear").
+// A full table is either cleared or kept (a "deferred clear").
 std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& in, int minCodeSize, bool clearAtFull) {
     const int clear = 1 << minCodeSize;
     std::vector<uint8_t> out;
@@ -142,16 +116,14 @@ std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& in, int minCodeSize, 
         put(cur);
         if (const int next = clear + 2 + int(table.size()); next < 4096) {
             table[{cur, in[i]}] = next;
-            if (next >= (1 << width) && width < 12) ++width;
+            width += next >= (1 << width) && width < 12;
         } else if (clearAtFull) {
             put(clear);
-            table.clear();
-            width = minCodeSize + 1;
+            table.clear(), width = minCodeSize + 1;
         }
         cur = in[i];
     }
-    put(cur);
-    put(clear + 1);
+    put(cur), put(clear + 1);
     if (nacc > 0) out.push_back(uint8_t(acc));
     return out;
 }
@@ -162,8 +134,7 @@ Decoded LzwDecode(const std::vector<uint8_t>& in, int minCodeSize, size_t piece,
     size_t at = 0;
     GifLzw lzw(minCodeSize, [&](uint8_t* dst, size_t max) {
         const size_t n = std::min({max, piece, in.size() - at});
-        std::memcpy(dst, in.data() + at, n);
-        at += n;
+        std::memcpy(dst, in.data() + std::exchange(at, at + n), n);
         return n;
     });
     std::vector<uint8_t> out, buffer(want + GifLzw::kMaxString + GifLzw::kSlack);
@@ -175,14 +146,12 @@ Decoded LzwDecode(const std::vector<uint8_t>& in, int minCodeSize, size_t piece,
 }
 
 TEST(GifLzw, DecodesWhatAnEncoderWrote) {
-    // Long runs make strings of hundreds of bytes and the code that names the entry being
-    // made; noise fills the table, so it is either cleared or kept full.
+    // Runs make long strings and the code naming the entry being made; noise fills the table.
     std::mt19937 rng(7);
     for (const int minCodeSize : {2, 8}) {
         std::vector<uint8_t> data(200000, 1);
-        for (size_t i = 5000; i < data.size(); ++i) {
+        for (size_t i = 5000; i < data.size(); ++i)
             data[i] = uint8_t(rng() % (i < 60000 ? 3 : 1u << minCodeSize));
-        }
         for (const bool clearWhenFull : {true, false}) {
             SCOPED_TRACE(testing::Message() << "min " << minCodeSize << " clear " << clearWhenFull);
             const std::vector<uint8_t> packed = LzwEncode(data, minCodeSize, clearWhenFull);

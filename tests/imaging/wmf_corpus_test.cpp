@@ -1,4 +1,3 @@
-// Metafiles of the third-party test pictures; LoaderCorpus.Wmf plays every one of them.
 #include <gtest/gtest.h>
 
 #include "imaging/wmf/WmfPlayer.h"
@@ -6,7 +5,6 @@
 
 namespace {
 
-// Pictures with real content draw something (not just a transparent frame).
 TEST(WmfCorpus, DrawingsAreNotBlank) {
     for (const char* name :
          {"wmf/imagemagick/clock.wmf", "wmf/apache-poi/santa.wmf", "wmf/wmf2canvas/image22.wmf",

@@ -1,5 +1,4 @@
-// The image control on a screen of device pixel ratio 2: refused moves, and its picture drawn
-// with device pixels, over the window's own background.
+// The image control on a screen of device pixel ratio 2.
 #include "common/Units.h"
 #include "platform/Form.h"
 #include "platform/ImageControl.h"
@@ -10,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -18,21 +18,16 @@ namespace {
 const bool kScaled = qputenv("QT_SCALE_FACTOR", "2");
 const QColor kBack(0x80, 0, 0);
 
-class Window : public platform::Form {
-public:
-    Window() : platform::Form(QStringLiteral("frmTest")) {
-        SetBackColor(kBack);
-        img = new platform::ImageControl(this, QStringLiteral("img"));
-    }
-    platform::ImageControl* img;
+struct Window : platform::Form {
+    Window() : platform::Form(QStringLiteral("frmTest")) { SetBackColor(kBack); }
+    platform::ImageControl* img = new platform::ImageControl(this, QStringLiteral("img"));
 };
 
 TEST(ImageControl, RefusedMovesKeepThePreviousRectangle) {
     Window w;
     ASSERT_TRUE(w.img->Move(150, 300, 1500, 750));
     EXPECT_EQ(w.img->Surface()->geometry(), QRect(10, 20, 100, 50));  // pixels
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
     const double refused[][4] = {{0, 0, -1, 10}, {0, 0, 10, -1}, {nan, 0, 10, 10}, {0, 0, inf, 10}};
     testsupport::CallLog log;
     for (const auto& m : refused) EXPECT_FALSE(w.img->Move(m[0], m[1], m[2], m[3]));
@@ -46,9 +41,8 @@ TEST(ImageControl, DrawsWithDevicePixelsAndReducesSmoothly) {
     ASSERT_TRUE(kScaled && qApp->devicePixelRatio() == 2.0);
     // A 1-px checkerboard blurs visibly under any enlargement or reduction.
     QImage board(200, 100, QImage::Format_RGB32);
-    for (int y = 0; y < board.height(); ++y)
-        for (int x = 0; x < board.width(); ++x)
-            board.setPixel(x, y, (x + y) % 2 ? 0xff000000 : 0xffffffff);
+    for (int i = 0; i < 200 * 100; ++i)  // x + y is odd where i + y is
+        board.setPixel(i % 200, i / 200, (i + i / 200) % 2 ? 0xff000000 : 0xffffffff);
     QTemporaryDir dir;
     const QString path = dir.filePath("board.bmp");
     ASSERT_TRUE(board.save(path, "BMP"));
@@ -77,8 +71,7 @@ TEST(ImageControl, DrawsWithDevicePixelsAndReducesSmoothly) {
         EXPECT_NEAR(qGray(shot.pixel(p)), 128, 8);
     EXPECT_EQ(QColor(shot.pixel(125, 40)), kBack) << "outside the control";
     w.img->SetPicture(nullptr);
-    EXPECT_EQ(QColor(w.Client()->grab().toImage().pixel(40, 40)), kBack)
-        << "no background of its own";
+    EXPECT_EQ(QColor(w.Client()->grab().toImage().pixel(40, 40)), kBack) << "no own background";
     w.Unload();
 }
 

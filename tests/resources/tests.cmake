@@ -1,5 +1,4 @@
-# Resource checks need the generator, MinGW's resource compiler, desktop-file-validate and
-# the Debian packaging tools. A missing tool fails its test: it is never skipped.
+# A missing tool (windres, desktop-file-validate, Debian packaging) fails its test, never skips.
 find_program(DUVIX_WINDRES x86_64-w64-mingw32-windres)
 find_program(DUVIX_CPP cpp)
 set(_res_dir ${PROJECT_SOURCE_DIR}/resources)

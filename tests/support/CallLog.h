@@ -1,5 +1,6 @@
 #pragma once
-// What the image controls and the mouse pointer are told, in order, while a log is alive.
+// What the image controls and the mouse pointer are told, in order, while a log is alive:
+// "img1 hide", "img1 show", "img1 move", "img1 picture", "pointer 11", "pointer 0".
 #include "platform/ImageControl.h"
 
 #include <QStringList>
@@ -7,20 +8,12 @@
 
 namespace testsupport {
 
-class CallLog {
-public:
+struct CallLog {
     CallLog();
     ~CallLog();
-
-    void Clear() {
-        lines.clear();
-        moves.clear();
-    }
-
-    // "img1 hide", "img1 show", "img1 move", "img1 picture", "pointer 11", "pointer 0".
+    void Clear() { lines.clear(), moves.clear(); }
     QStringList lines;
-    // Every move, refused or not, with the values handed over.
-    std::vector<platform::ImageControlCall> moves;
+    std::vector<platform::ImageControlCall> moves;  // refused or not
 };
 
 }  // namespace testsupport

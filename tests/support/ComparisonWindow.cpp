@@ -1,10 +1,8 @@
 #include "tests/support/ComparisonWindow.h"
+#include "app/frmDuvix.h"
 
 #include <gtest/gtest.h>
-
 #include <QTest>
-
-#include "app/frmDuvix.h"
 
 namespace testwindows {
 
@@ -12,8 +10,8 @@ void OpenComparisonWindow(frmDuvix*& form) {
     form = &platform::Instance<frmDuvix>();
     form->Load();
     form->Show();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [form] { return form->menuWidget() != nullptr && form->menuWidget()->isVisible(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([form] { return form->menuWidget() && form->menuWidget()->isVisible(); }));
 }
 
 void CloseComparisonWindow(frmDuvix* form) {

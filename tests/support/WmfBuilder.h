@@ -3,8 +3,6 @@
 #include <QByteArray>
 
 #include <array>
-#include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 namespace testwmf {
@@ -15,15 +13,10 @@ inline void Put32(QByteArray& b, uint32_t v) { Put16(b, int(v & 0xFFFF)), Put16(
 // Finish with placeable() or plain(). Rectangles are given left, top, right, bottom.
 class Wmf {
 public:
-    Wmf& rec(uint16_t fn, const std::vector<int>& words) {
-        QByteArray params;
-        for (int w : words) Put16(params, w);
-        return raw(fn, params);
-    }
+    Wmf& rec(uint16_t fn, const std::vector<int>& words) { return raw(fn, Words(words)); }
     Wmf& raw(uint16_t fn, const QByteArray& params) {
-        Put32(body_, uint32_t(3 + params.size() / 2));
-        Put16(body_, fn);
-        body_ += params;
+        const auto n = uint32_t(3 + params.size() / 2);
+        body_ += Words({lo(n), hi(n), fn}) + params;
         return *this;
     }
     Wmf& pen(int style, int width, uint32_t color) {
@@ -32,12 +25,9 @@ public:
     Wmf& brush(int style, uint32_t color, int hatch = 0) {
         return rec(0x02FC, {style, lo(color), hi(color), hatch});
     }
-    Wmf& nullBrush() { return brush(1, 0); }
     Wmf& select(int index) { return rec(0x012D, {index}); }
     Wmf& remove(int index) { return rec(0x01F0, {index}); }
     Wmf& rectangle(int l, int t, int r, int b) { return rec(0x041B, {b, r, t, l}); }
-    Wmf& ellipse(int l, int t, int r, int b) { return rec(0x0418, {b, r, t, l}); }
-    Wmf& windowOrg(int x, int y) { return rec(0x020B, {y, x}); }
     Wmf& windowExt(int x, int y) { return rec(0x020C, {y, x}); }
     Wmf& moveTo(int x, int y) { return rec(0x0214, {y, x}); }
     Wmf& lineTo(int x, int y) { return rec(0x0213, {y, x}); }
@@ -45,13 +35,7 @@ public:
         QByteArray p = Words({height, 0, 0, 0, 400}) + QByteArray(8, '\0');
         return raw(0x02FB, p + QByteArray(face).leftJustified(32, '\0', true));
     }
-    Wmf& textOut(int x, int y, const QByteArray& text) {
-        return raw(0x0521, Words({int(text.size())}) + Padded(text) + Words({y, x}));
-    }
-    Wmf& extTextOut(int x, int y, int options, const QByteArray& text, std::vector<int> dx) {
-        return raw(0x0A32, Words({y, x, int(text.size()), options}) + Padded(text) + Words(dx));
-    }
-    // CreatePalette, SetPaletteEntries, AnimatePalette: first index, then red, green, blue, flags.
+    // First index, then red, green, blue, flags.
     Wmf& palette(uint16_t fn, int first, std::initializer_list<std::array<uint8_t, 4>> entries) {
         QByteArray p = Words({first, int(entries.size())});
         for (const auto& e : entries) p += QByteArray(reinterpret_cast<const char*>(e.data()), 4);
@@ -59,14 +43,12 @@ public:
     }
 
     QByteArray placeable(int l, int t, int r, int b, int unitsPerInch, int objects = 16) const {
-        QByteArray out;
-        Put32(out, 0x9AC6CDD7);
-        return out + Words({0, l, t, r, b, unitsPerInch, 0, 0, 0}) + plain(objects);
+        return Words({0xCDD7, 0x9AC6, 0, l, t, r, b, unitsPerInch, 0, 0, 0}) + plain(objects);
     }
     QByteArray plain(int objects = 16) const {
-        QByteArray out = Words({1, 9, 0x0300});
-        Put32(out, uint32_t(9 + body_.size() / 2 + 3));
-        return out + Words({objects, 0, 0, 0}) + body_ + Words({3, 0, 0});
+        const auto words = uint32_t(12 + body_.size() / 2);
+        return Words({1, 9, 0x0300, lo(words), hi(words), objects, 0, 0, 0}) + body_ +
+               Words({3, 0, 0});
     }
 
     static QByteArray Words(const std::vector<int>& words) {

@@ -7,8 +7,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # expect CODE STREAM PATTERN ARGS...: exit code, and PATTERN on stdout or stderr.
 expect() {
-    code=$1 stream=$2 pattern=$3
-    shift 3
+    code=$1 stream=$2 pattern=$3; shift 3
     $runner "$tool" "$@" >out.raw 2>err.raw
     got=$?
     tr -d '\r' <out.raw >out.txt && tr -d '\r' <err.raw >err.txt
@@ -16,9 +15,7 @@ expect() {
         fail "'$*' exits $got (want $code and '$pattern' on $stream): $(cat out.txt err.txt)"
 }
 
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-cd "$dir" || exit 1
+dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT && cd "$dir" || exit 1
 expect 0 out 'usage: duvix-picinfo' --help
 expect 0 out 'usage: duvix-picinfo' -h
 expect 0 out '^duvix-picinfo 1\.00$' --version
@@ -32,4 +29,3 @@ expect 0 out '	ok	' --png shot.png "$picture"
 [ -s shot.png ] || fail "--png wrote nothing"
 # After "--", a name that starts with a dash is a file.
 expect 1 out '^-odd\.bmp	error: ' -- -odd.bmp
-echo "duvix-picinfo options ok"
