@@ -46,8 +46,9 @@ TEST_F(SettingsTest, DefaultPathKeepsTheCaseOfFolderAndProgramWhereNamesAreCaseS
     ASSERT_TRUE(run.waitForFinished(30000));
     const QFileInfo exe(QFileInfo(probe).canonicalFilePath());
 #if defined(Q_OS_WIN)
-    const QString expected = QDir::toNativeSeparators(exe.absolutePath() + "/" +
-                                                      exe.completeBaseName() + ".ini").toLower();
+    const QString expected =
+        QDir::toNativeSeparators(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini")
+            .toLower();
 #else
     const QString expected = exe.absolutePath() + "/Duvix-IniProbe.ini";
 #endif
@@ -71,9 +72,12 @@ TEST(RememberedPaths, EmptyFileArgumentsUseAndReportTheDefaultFile) {
 
 TEST_F(SettingsTest, ValuesComeBackThroughA255CharacterBufferOrAsTheDefault) {
     EXPECT_EQ(Read("S", "k", "no file"), "no file");
-    for (const auto& [key, value] : std::vector<std::pair<QString, QVariant>>{
-             {"k254", QString(254, 'w')}, {"k255", QString(255, 'x')}, {"empty", ""}, {"n", 42},
-             {"b", true}})
+    for (const auto& [key, value] :
+         std::vector<std::pair<QString, QVariant>>{{"k254", QString(254, 'w')},
+                                                   {"k255", QString(255, 'x')},
+                                                   {"empty", ""},
+                                                   {"n", 42},
+                                                   {"b", true}})
         Write("S", key, value);
     EXPECT_NE(ReadBytes(ini_).indexOf(QByteArray(255, 'x')), -1) << "the file keeps it whole";
     EXPECT_EQ(QStringList({Read("S", "k254"), Read("S", "k255"), Read("S", "n"), Read("S", "b")}),
@@ -87,7 +91,9 @@ TEST_F(SettingsTest, ValuesComeBackThroughA255CharacterBufferOrAsTheDefault) {
     try {
         Read("S", "no", QRect(1, 2, 3, 4));
         ADD_FAILURE() << "a default without a text form must raise";
-    } catch (const platform::RuntimeError& e) { EXPECT_EQ(e.Number(), 13); }
+    } catch (const platform::RuntimeError& e) {
+        EXPECT_EQ(e.Number(), 13);
+    }
 }
 
 TEST_F(SettingsTest, NamesMatchWithoutRegardToCaseInAnyScript) {

@@ -29,7 +29,9 @@ QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 int ErrorNumber(const std::function<void()>& call) try {
     return call(), 0;
-} catch (const platform::RuntimeError& e) { return e.Number(); }
+} catch (const platform::RuntimeError& e) {
+    return e.Number();
+}
 
 class FileDialogTest : public ::testing::Test {
 protected:
@@ -195,13 +197,16 @@ TEST_F(FileDialogTest, QtDialogsShowTheRecordAndReturnTheTypedName) {
     dlg_.DialogTitle = "Choose a picture";
     dlg_.Filter = "Pictures (*.jpg)|*.jpg|All Files (*.*)|*.*|";
     QStringList shown;
-    WhenDialogShows([&](QFileDialog* dialog) {
-        EXPECT_EQ(dialog->parentWidget(), &owner_);
-        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
-        shown << dialog->windowTitle() << Native(dialog->directory().absolutePath());
-        auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        for (int i = 0; combo != nullptr && i < combo->count(); ++i) shown << combo->itemText(i);
-    }, "pick.dat");
+    WhenDialogShows(
+        [&](QFileDialog* dialog) {
+            EXPECT_EQ(dialog->parentWidget(), &owner_);
+            EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+            shown << dialog->windowTitle() << Native(dialog->directory().absolutePath());
+            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; combo != nullptr && i < combo->count(); ++i)
+                shown << combo->itemText(i);
+        },
+        "pick.dat");
     ASSERT_TRUE(dlg_.OpenFile());
     EXPECT_EQ(Outputs(), (QStringList{Native(tmp_.path()), Pic("pick.dat"), "pick.dat", ""}));
     EXPECT_EQ(shown, (QStringList{"Choose a picture", Native(tmp_.path()), "Pictures (*.jpg)",
@@ -215,11 +220,13 @@ TEST_F(FileDialogTest, QtDialogsShowTheRecordAndReturnTheTypedName) {
     ASSERT_TRUE(dlg_.SaveFile());
     EXPECT_EQ(Outputs(), (QStringList{Native(tmp_.path()), Pic("newname.dat"), "newname.dat", ""}));
     ASSERT_TRUE(QDir(tmp_.path()).mkdir("inner"));
-    WhenDialogShows([&](QFileDialog* dialog) {
-        EXPECT_EQ(std::tuple(dialog->fileMode(), dialog->windowTitle()),
-                  std::tuple(QFileDialog::Directory, QString("Folder")));
-        dialog->setDirectory(tmp_.path());  // the user walks to the parent folder
-    }, "inner");
+    WhenDialogShows(
+        [&](QFileDialog* dialog) {
+            EXPECT_EQ(std::tuple(dialog->fileMode(), dialog->windowTitle()),
+                      std::tuple(QFileDialog::Directory, QString("Folder")));
+            dialog->setDirectory(tmp_.path());  // the user walks to the parent folder
+        },
+        "inner");
     ASSERT_TRUE(dlg_.BrowseFolder(owner_.hWnd(), "Folder"));
     EXPECT_EQ(dlg_.FilePath, Pic("inner") + QDir::separator());
 }

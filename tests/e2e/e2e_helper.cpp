@@ -78,8 +78,8 @@ QByteArray CurrentCursor(Display* display) {
     const auto mix = [&h](quint64 v) { h = (h ^ v) * 1099511628211ULL; };
     for (const quint64 v : {image->width, image->height, image->xhot, image->yhot}) mix(v);
     for (int i = 0; i < image->width * image->height; ++i) mix(image->pixels[i] & 0xffffffffUL);
-    const QByteArray c = QByteArray::number(h) + ' ' +
-                         (image->name != nullptr && *image->name ? image->name : "-");
+    const QByteArray c =
+        QByteArray::number(h) + ' ' + (image->name != nullptr && *image->name ? image->name : "-");
     XFree(image);
     return c;
 }
@@ -147,21 +147,22 @@ int CursorShapes() {
         return ++polls > 2000;
     });
     window.setCursor(Qt::ArrowCursor);
-    if (wait == blank ||
-        !WaitFor([&] { return !frames.contains((arrow = CurrentCursor(display)).split(' ')[0]); })) {
+    if (wait == blank || !WaitFor([&] {
+            return !frames.contains((arrow = CurrentCursor(display)).split(' ')[0]);
+        })) {
         return Fail("the cursor did not change in the helper's own window");
     }
-    Say("wait " + wait.split(' ')[1] + ' ' + QByteArrayList(frames.begin(), frames.end()).join(' '));
+    Say("wait " + wait.split(' ')[1] + ' ' +
+        QByteArrayList(frames.begin(), frames.end()).join(' '));
     Say("arrow " + arrow.split(' ')[1] + ' ' + arrow.split(' ')[0]);
     return 0;
 }
 
 int Pixels(const char* path) {  // as a binary PPM on standard output
     QFile out;
-    return out.open(stdout, QIODevice::WriteOnly) &&
-                   QImage(QString::fromLocal8Bit(path))
-                       .convertToFormat(QImage::Format_RGB32)
-                       .save(&out, "PPM")
+    return out.open(stdout, QIODevice::WriteOnly) && QImage(QString::fromLocal8Bit(path))
+                                                         .convertToFormat(QImage::Format_RGB32)
+                                                         .save(&out, "PPM")
                ? 0
                : 1;
 }

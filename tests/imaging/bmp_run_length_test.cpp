@@ -31,7 +31,12 @@ QImage Rgb(const imaging::LoadResult& r) {
 QImage Load(const QString& path) { return Rgb(imaging::LoadPictureFile(path, kLarge)); }
 
 TEST(BmpRunLength, SkippedPixelsAreColourZero) {
-    const struct { int height; QByteArray runs; const char* rows; } cases[] = {  // top row first
+    const struct {
+        int height;
+        QByteArray runs;
+        const char* rows;
+    } cases[] = {
+        // top row first
         // Two red; a delta to x 3 of the top row, one red there; the rest skipped.
         {2, QByteArray("\x02\x01\x00\x02\x01\x01\x01\x01\x00\x01", 10), "bbbrrrbb"},
         {1, QByteArray("\x01\x01\x00\x01", 4), "rbbb"},  // one row, ended early

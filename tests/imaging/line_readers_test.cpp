@@ -1,8 +1,3 @@
-#include "imaging/AreaReducer.h"
-#include "imaging/GifLzw.h"
-#include "imaging/LineReaders.h"
-#include "imaging/PictureLoaderDetail.h"
-#include "tests/support/TestFiles.h"
 #include <gtest/gtest.h>
 #include <QBuffer>
 #include <QFile>
@@ -10,6 +5,11 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include "imaging/AreaReducer.h"
+#include "imaging/GifLzw.h"
+#include "imaging/LineReaders.h"
+#include "imaging/PictureLoaderDetail.h"
+#include "tests/support/TestFiles.h"
 
 using namespace imaging::detail;
 
@@ -74,7 +74,8 @@ TEST(LineReaders, DeclinedOrBrokenFilesLeaveTheDeviceWhereItWas) {
     };
     const QString dir = testfiles::CorpusDir();
     declined(testfiles::ReadBytes(dir + "/bmp/bmpsuite/g/pal8rle.bmp"), "rle.bmp");
-    declined(testfiles::ReadBytes(dir + "/gif/wuffs/hippopotamus.interlaced.truncated.gif"), "a.gif");
+    declined(testfiles::ReadBytes(dir + "/gif/wuffs/hippopotamus.interlaced.truncated.gif"),
+             "a.gif");
     // A file shrinking under the reader gives no half picture.
     declined(testfiles::ReadBytes(dir + "/bmp/bmpsuite/g/rgb24.bmp").chopped(1000), "cut.bmp");
     // A V5 header's alpha mask is left to Qt; the same file without one is read here.
