@@ -83,17 +83,19 @@ QString LockPath(const QString& file) {
     return target + QStringLiteral(".lock");
 }
 
-// On Windows a lock file that the other writer has just removed can still be pending deletion,
-// and creating it then fails as if permission were missing: that is tried again while there is
-// time, as long as the folder can be written at all.
+// Tried in short steps of our own: QLockFile's wait doubles its pause up to seconds, and a writer
+// that takes the lock again at once is then seen holding it every time. On Windows a lock file
+// the other writer has just removed can still be pending deletion, and creating it then fails
+// as if permission were missing: that is tried again too, while the folder can be written.
 bool TakeLock(QLockFile& lock, const QString& file) {
     const QDeadlineTimer deadline(kLockWaitMs);
     for (;;) {
-        if (lock.tryLock(static_cast<int>(deadline.remainingTime()))) return true;
-        if (lock.error() != QLockFile::PermissionError || deadline.hasExpired() ||
-            !QFileInfo(QFileInfo(file).absolutePath()).isWritable())
-            return false;
-        QThread::msleep(1);
+        if (lock.tryLock(0)) return true;
+        const bool mayFree = lock.error() == QLockFile::LockFailedError ||
+                             (lock.error() == QLockFile::PermissionError &&
+                              QFileInfo(QFileInfo(file).absolutePath()).isWritable());
+        if (!mayFree || deadline.hasExpired()) return false;
+        QThread::msleep(2);
     }
 }
 

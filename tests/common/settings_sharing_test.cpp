@@ -4,15 +4,19 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#include <atomic>
 #include <chrono>
 #include <future>
 
@@ -44,6 +48,26 @@ TEST_F(SettingsSharing, TwoProgramsWritingAThousandKeysEachLoseNone) {
                     QString("k%1").arg(i);
     EXPECT_EQ(lost, 0);
     EXPECT_FALSE(QFile::exists(ini_ + ".lock")) << "the lock is left behind";
+}
+
+// A writer that takes the lock again as soon as it lets go must not starve a waiting one.
+TEST_F(SettingsSharing, AWaitingWriterGetsInBetweenAnotherWritersTurns) {
+    std::atomic<bool> held{false}, done{false};
+    auto hog = std::async(std::launch::async, [&] {
+        while (!done) {
+            QLockFile lock(ini_ + ".lock");
+            if (lock.lock()) held = true, QThread::msleep(3);
+        }
+    });
+    while (!held) QThread::yieldCurrentThread();
+    QElapsedTimer waited;
+    waited.start();
+    const bool written = WritePrivateProfileText("S", "k", "v", ini_);
+    const qint64 ms = waited.elapsed();
+    done = true;
+    hog.get();
+    EXPECT_TRUE(written) << "refused after " << ms << " ms";
+    EXPECT_EQ(GetPrivateProfileText("S", "k", "", 255, ini_), "v");
 }
 
 TEST_F(SettingsSharing, AWriterThatCannotGetTheLockRefusesAndChangesNothing) {
@@ -85,7 +109,8 @@ TEST_F(SettingsSharing, PathsThatNameNoRegularFileAreNeverOpenedOrReplaced) {
         const bool blocked = calls.wait_for(std::chrono::seconds(60)) != std::future_status::ready;
         while (calls.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
             for (const int mode : {O_WRONLY, O_RDONLY})
-                if (const int fd = ::open(pipe.constData(), mode | O_NONBLOCK); fd >= 0) ::close(fd);
+                if (const int fd = ::open(pipe.constData(), mode | O_NONBLOCK); fd >= 0)
+                    ::close(fd);
         EXPECT_FALSE(blocked) << path.toStdString() << " blocked";
         EXPECT_EQ(calls.get(), std::pair(QString("default"), false)) << path.toStdString();
     }
