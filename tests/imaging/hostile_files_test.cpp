@@ -136,10 +136,11 @@ TEST(HostileMetafiles, EndlessDrawingStopsAtTheBudgetAndShowsWhatWasDrawn) {
         {"dashed lines", dashed.placeable(0, 0, kW, kH, 1440, 64)},
         {"pens", pens.placeable(0, 0, kW, kH, 1440, 65535)},
         {"regions", regions.placeable(0, 0, kW, kH, 1440, 64)}};
-    for (const auto& [what, bytes] : files) {
-        SCOPED_TRACE(what);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.first);
         // One second of drawing at most, finishing the step under way.
-        const LoadResult r = Measure([&] { return LoadPictureData(bytes, kScreen); }, 1.5, 1000);
+        const LoadResult r =
+            Measure([&] { return LoadPictureData(file.second, kScreen); }, 1.5, 1000);
         EXPECT_EQ(r.picture.value().image.size(), QSize(1920, 1080));
     }
 }
