@@ -98,14 +98,19 @@ protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ComparisonWindow::SetUp());
         form->showNormal();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return form->Client()->size() == QSize(564, 377); }));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return form->Client()->width() == 564; }));
         log.Clear();
     }
 };
 
-TEST_F(Loading, WindowDropGoesByTheHalfItLandsOnAndTakesTheFirstFileOnly) {
+// Not under Wine: its classic style makes the menu bar a pixel taller, the client a pixel short.
+TEST_F(Loading, RestoredClientAreaIsTheDesignSizeCentred) {
+    EXPECT_EQ(form->Client()->size(), QSize(564, 377));
     const QRect screen = form->screen()->availableGeometry();
     EXPECT_LE((form->geometry().center() - screen.center()).manhattanLength(), 3);
+}
+
+TEST_F(Loading, WindowDropGoesByTheHalfItLandsOnAndTakesTheFirstFileOnly) {
     Drop(form->Client(), QPoint(282, 300), {red, blue});  // X = 4230 twips, the middle: left
     EXPECT_EQ(Tags(), std::pair(red, QString()));
     Drop(form->Client(), QPoint(283, 300), {blue});  // X = 4245 twips: right
@@ -114,7 +119,7 @@ TEST_F(Loading, WindowDropGoesByTheHalfItLandsOnAndTakesTheFirstFileOnly) {
     EXPECT_EQ(
         std::tuple(form->mLeftWidth, form->mLeftHeight, form->mRightWidth, form->mRightHeight),
         std::tuple(1440.0, 720.0, 720.0, 1440.0));
-    const panes::Boxes boxes = panes::BoxesFor(8460, 5655);
+    const panes::Boxes boxes = panes::BoxesFor(8460, form->ScaleHeight());
     const units::TwipsRect l = panes::PlacePane(1, boxes, 1440, 2);
     const units::TwipsRect r = panes::PlacePane(2, boxes, 720, 0.5);
     EXPECT_EQ(
@@ -180,7 +185,8 @@ protected:
 };
 
 TEST_F(MenuLoading, ChosenFileFillsThatPaneAndCancelDoesNothing) {
-    const QString jpeg = testfiles::WriteSolidPicture(dir.path(), "photo.JPEG", 10, 10);
+    const QString jpeg =
+        QDir::toNativeSeparators(testfiles::WriteSolidPicture(dir.path(), "photo.JPEG", 10, 10));
     dialogs.Answer(red);
     dialogs.Cancel();
     dialogs.Answer(jpeg);  // the ending is not checked on this route
