@@ -10,7 +10,6 @@ void OpenComparisonWindow(frmDuvix*& form) {
     form = &platform::Instance<frmDuvix>();
     form->Load();
     form->Show();
-    // Under Wine a window restored before it is first shown keeps its maximised size.
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     ASSERT_TRUE(
         QTest::qWaitFor([form] { return form->menuWidget() && form->menuWidget()->isVisible(); }));
