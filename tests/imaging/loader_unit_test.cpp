@@ -219,6 +219,22 @@ TEST(LoaderRefusal, BombsCutOffFilesAndWhatIsNoPictureSayWhy) {
         }
 }
 
+TEST(LoaderRefusal, ACommentLongerThanTheCheckersBufferIsNoDamage) {
+    const QByteArray gif = testfiles::ReadBytes(
+        testfiles::CorpusDir() + "/gif/libgd/gif-conformance/valid/static_256colors.gif");
+    ASSERT_TRUE(static_cast<uint8_t>(gif[10]) & 0x80);
+    const int tableEnd = 13 + 3 * (2 << (gif[10] & 7));
+    // Blocks straddle every 64 KB boundary the check reads through.
+    QByteArray commented = gif;
+    commented.insert(tableEnd,
+                     QByteArray("\x21\xFE") + ("\xFF" + QByteArray(255, 'x')).repeated(600) + '\0');
+    const LoadResult plain = LoadPictureData(gif, kScreen),
+                     withComment = LoadPictureData(commented, kScreen);
+    ASSERT_TRUE(plain.picture);
+    ASSERT_TRUE(withComment.picture) << withComment.error.toStdString();
+    EXPECT_EQ(withComment.picture->image, plain.picture->image);
+}
+
 TEST(LoaderRefusal, TheFileDecidesNotItsName) {
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("folder.gif");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "imaging/wmf/WmfPlayback.h"
 #include "imaging/wmf/WmfPlayer.h"
 #include "imaging/wmf/WmfSymbolFonts.h"
 #include "tests/support/WmfBuilder.h"
@@ -133,6 +134,27 @@ TEST(WmfHeader, RecognisesMetafilesAndRefusesWhatCannotBePlayed) {
         QString error;
         EXPECT_FALSE(RenderWmf(bytes, QSize(100, 100), 1, &error)) << bytes.toHex().toStdString();
         EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+// The record cap, without the time budget: a record past four million is not played.
+TEST(WmfHeader, PlaysFourMillionRecordsAndStopsAtTheNext) {
+    using namespace imaging::wmf;
+    const QByteArray filler = Wmf::Words({4, 0, 0x0102, 1}),  // SetBkMode
+        square = Wmf::Words({7, 0, 0x041B, 10, 10, 0, 0}), end = Wmf::Words({3, 0, 0});
+    for (const int records : {4'000'000, 4'000'001}) {
+        QByteArray bytes = filler.repeated(records - 1) + square + end;
+        const auto words = uint32_t(bytes.size() / 2 + 9);
+        bytes.prepend(Wmf::Words({1, 9, 0x0300, Wmf::lo(words), Wmf::hi(words), 0, 0, 0, 0}));
+        const std::optional<Header> header = ParseHeader(bytes, nullptr);
+        ASSERT_TRUE(header);
+        Frame frame;
+        frame.image = QSizeF(100, 100);
+        Player player(bytes, *header, frame, nullptr, QDeadlineTimer::Forever);
+        player.run();
+        EXPECT_EQ(std::pair(player.drawCount(), player.timedOut()),
+                  std::pair(records == 4'000'000 ? 1 : 0, records > 4'000'000))
+            << records;
     }
 }
 
