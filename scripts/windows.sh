@@ -133,7 +133,7 @@ fi
 
 # Every test under Wine, on a display with a window manager for Wine's window layer (the size
 # of the offscreen screen the tests assume); the end-to-end tests start desktops of their own.
-# Left out: two checks of the restored window's client size, which under Wine's classic style
+# Left out: the check of the restored window's client size, which under Wine's classic style
 # comes out one pixel short (its menu bar is a pixel taller than its size hint).
 wine_only_short='^app\.Loading\.RestoredClientAreaIsTheDesignSizeCentred$'
 # In a new prefix, one of the first test programs started side by side has now and then taken
